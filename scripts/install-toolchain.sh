@@ -1,0 +1,37 @@
+#!/bin/sh
+# Installs what building and testing need, from Debian's packages, when it is missing: mingw-w64 for both
+# Windows targets, Wine for both, CMake, Ninja and GoogleTest's sources. Quick and silent when all is there.
+set -eu
+
+have_all() {
+    command -v i686-w64-mingw32-g++-posix >/dev/null &&
+        command -v x86_64-w64-mingw32-g++-posix >/dev/null &&
+        command -v i686-w64-mingw32-dlltool >/dev/null &&
+        command -v x86_64-w64-mingw32-dlltool >/dev/null &&
+        command -v wine >/dev/null && [ -x /usr/lib/wine/wine ] && [ -x /usr/lib/wine/wine64 ] &&
+        command -v cmake >/dev/null && command -v ninja >/dev/null &&
+        [ -f /usr/src/googletest/CMakeLists.txt ]
+}
+
+if have_all; then
+    exit 0
+fi
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "install-toolchain: missing build tools, and installing them needs root (apt-get)" >&2
+    exit 1
+fi
+
+echo "install-toolchain: installing mingw-w64, Wine, CMake, Ninja and GoogleTest from Debian's packages"
+export DEBIAN_FRONTEND=noninteractive
+# Wine's 32-bit half comes from the i386 architecture.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+fi
+apt-get update -q
+apt-get install -y -q \
+    g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686 \
+    g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 \
+    wine wine32:i386 wine64 \
+    cmake ninja-build googletest
+have_all || { echo "install-toolchain: tools still missing after installing" >&2; exit 1; }
