@@ -117,7 +117,8 @@ air::Status fail(air::Status status, std::string why) {
     return status;
 }
 
-std::string systemMessage(DWORD code) {
+// The system's own words for an error; some of them name the file, as %1.
+std::string systemMessage(DWORD code, const std::string& file) {
     char* text = nullptr;
     const DWORD length =
         FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -126,6 +127,9 @@ std::string systemMessage(DWORD code) {
     LocalFree(text);
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ')) {
         message.pop_back();
+    }
+    for (size_t at = message.find("%1"); at != std::string::npos; at = message.find("%1", at + file.size())) {
+        message.replace(at, 2, file);
     }
     return message;
 }
@@ -227,7 +231,10 @@ Status loadExtension(const wchar_t* path, const char* initializerName, const cha
     }
     HMODULE module = LoadLibraryW(path);
     if (module == nullptr) {
-        return fail(Status::moduleNotLoadable, systemMessage(GetLastError()));
+        const DWORD error = GetLastError();
+        char file[MAX_PATH * 3] = "";
+        WideCharToMultiByte(CP_UTF8, 0, path, -1, file, sizeof file, nullptr, nullptr);
+        return fail(Status::moduleNotLoadable, systemMessage(error, file));
     }
     auto initializer = exported<FREInitializer>(module, initializerName);
     auto finalizer = exported<FREFinalizer>(module, finalizerName);

@@ -1,0 +1,23 @@
+# Runs one command and checks its exit status and what it printed.
+#   -DCOMMAND=<list>       the command line
+#   -DEXIT=<n>             the exit status it must end with
+#   -DSTDOUT=<regex>       what standard output must match (optional)
+#   -DSTDERR=<regex>       what standard error must match (optional)
+#   -DNOT_STDOUT=<regex>   what standard output must not match (optional)
+execute_process(COMMAND ${COMMAND} OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE status)
+set(problems "")
+if(NOT status STREQUAL "${EXIT}")
+  string(APPEND problems "exit status ${status}, expected ${EXIT}\n")
+endif()
+if(DEFINED STDOUT AND NOT out MATCHES "${STDOUT}")
+  string(APPEND problems "standard output does not match: ${STDOUT}\n")
+endif()
+if(DEFINED STDERR AND NOT err MATCHES "${STDERR}")
+  string(APPEND problems "standard error does not match: ${STDERR}\n")
+endif()
+if(DEFINED NOT_STDOUT AND out MATCHES "${NOT_STDOUT}")
+  string(APPEND problems "standard output must not match: ${NOT_STDOUT}\n")
+endif()
+if(problems)
+  message(FATAL_ERROR "${problems}--- stdout\n${out}--- stderr\n${err}")
+endif()
