@@ -1,6 +1,8 @@
 #!/bin/sh
-# Builds everything and runs every test under Wine.
+# Builds both DLLs and runs every test under Wine: the 32-bit product first, then the 64-bit build.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-toolchain.sh
+scripts/install-kit-tools.sh
 cmake --workflow --preset windows-x86
+cmake --workflow --preset windows-x64

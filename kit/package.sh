@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# Builds VelmorantUtils.swc and VelmorantUtils.ane from the kit and the two
+# Windows DLLs, with the compc and adt of the AIR SDK in $AIR_SDK_HOME.
+#
+#   AIR_SDK_HOME=/path/to/AIRSDK kit/package.sh
+#
+# The DLLs come from build/windows-x86/ and build/windows-x64/ (override the
+# build folder with VELMORANT_BUILD_DIR); the SWC and the ANE land in
+# build/kit/ (override with VELMORANT_KIT_OUT).
+set -euo pipefail
+
+kit=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(dirname "$kit")
+build_dir=${VELMORANT_BUILD_DIR:-$root/build}
+out_dir=${VELMORANT_KIT_OUT:-$build_dir/kit}
+class=com.velmorant.utils.VelmorantUtils
+dll_name=VelmorantUtils.dll
+
+say() { printf 'package.sh: %s\n' "$*" >&2; }
+
+# The SDK's tools are shell scripts on macOS and Linux, batch files on Windows.
+sdk_tool() {
+    local name=$1 candidate
+    for candidate in "$AIR_SDK_HOME/bin/$name" "$AIR_SDK_HOME/bin/$name.bat"; do
+        if [ -f "$candidate" ] && [ -x "$candidate" ]; then
+            printf '%s\n' "$candidate"
+            return 0
+        fi
+    done
+    return 1
+}
+
+# Prints the machine field of a PE file's header (014c for x86, 8664 for
+# x86-64), or nothing when the file is not a PE image. A DLL of the wrong
+# width in a platform's slot would only fail on the user's machine, as a
+# missing extension.
+pe_machine() {
+    local file=$1 offset signature
+    offset=$(od -An -tu4 -j60 -N4 "$file" 2>/dev/null | tr -d ' \n')
+    [ -n "$offset" ] || return 0
+    signature=$(od -An -tx1 -j"$offset" -N4 "$file" 2>/dev/null | tr -d ' \n')
+    [ "$signature" = 50450000 ] || return 0
+    od -An -tx2 -j$((offset + 4)) -N2 "$file" | tr -d ' \n'
+}
+
+problems=()
+
+if [ -z "${AIR_SDK_HOME:-}" ]; then
+    problems+=("AIR_SDK_HOME is not set: point it at an AIR SDK, the folder that holds bin/compc and bin/adt")
+elif [ ! -d "$AIR_SDK_HOME" ]; then
+    problems+=("AIR_SDK_HOME=$AIR_SDK_HOME is not a folder")
+else
+    compc=$(sdk_tool compc) || problems+=("no compc in $AIR_SDK_HOME/bin (AIR_SDK_HOME must be the SDK's top folder)")
+    adt=$(sdk_tool adt) || problems+=("no adt in $AIR_SDK_HOME/bin (AIR_SDK_HOME must be the SDK's top folder)")
+fi
+
+# platform name in extension.xml, build folder, PE machine
+slots=("Windows-x86 windows-x86 014c" "Windows-x86-64 windows-x64 8664")
+for slot in "${slots[@]}"; do
+    read -r platform folder machine <<<"$slot"
+    dll=$build_dir/$folder/$dll_name
+    if [ ! -f "$dll" ]; then
+        problems+=("missing $dll: build the $folder configuration first")
+    elif [ "$(pe_machine "$dll")" != "$machine" ]; then
+        problems+=("$dll is not a $platform DLL")
+    fi
+done
+
+if command -v unzip >/dev/null 2>&1; then
+    unpack() { unzip -q -o "$1" library.swf -d "$2"; }
+elif command -v python3 >/dev/null 2>&1; then
+    unpack() { python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extract("library.swf", sys.argv[2])' "$1" "$2"; }
+else
+    problems+=("neither unzip nor python3 is installed: one is needed to take library.swf out of the SWC")
+fi
+
+if [ ${#problems[@]} -gt 0 ]; then
+    for problem in "${problems[@]}"; do
+        say "$problem"
+    done
+    exit 1
+fi
+
+stage=$out_dir/stage
+rm -rf "$stage"
+mkdir -p "$stage/Windows-x86" "$stage/Windows-x86-64" "$stage/default"
+
+swc=$out_dir/VelmorantUtils.swc
+default_swc=$stage/default.swc
+ane=$out_dir/VelmorantUtils.ane
+rm -f "$swc" "$ane"
+
+# Applications compile against the Windows class; the default one only has to
+# provide the same API at run time, so it is not shipped as a SWC.
+"$compc" +configname=air -source-path "$kit/actionscript/src" -include-classes "$class" -output "$swc"
+"$compc" +configname=air -source-path "$kit/actionscript/default" -include-classes "$class" -output "$default_swc"
+
+for slot in "${slots[@]}"; do
+    read -r platform folder machine <<<"$slot"
+    unpack "$swc" "$stage/$platform"
+    cp "$build_dir/$folder/$dll_name" "$stage/$platform/$dll_name"
+done
+unpack "$default_swc" "$stage/default"
+
+"$adt" -package -target ane "$ane" "$kit/extension.xml" -swc "$swc" \
+    -platform Windows-x86 -C "$stage/Windows-x86" library.swf "$dll_name" \
+    -platform Windows-x86-64 -C "$stage/Windows-x86-64" library.swf "$dll_name" \
+    -platform default -C "$stage/default" library.swf
+
+[ -f "$ane" ] || { say "adt finished without writing $ane"; exit 1; }
+printf 'package.sh: wrote %s and %s\n' "$swc" "$ane"
