@@ -1,8 +1,11 @@
 #!/bin/sh
-# Builds VelmorantUtils.dll (build/windows-x86/VelmorantUtils.dll) and runs a demonstration session under Wine.
+# Builds build/windows-x86/VelmorantUtils.dll, the product, and build/windows-x64/VelmorantUtils.dll, then runs
+# a demonstration session under Wine on the 32-bit one.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-toolchain.sh
-cmake --preset windows-x86
-cmake --build --preset windows-x86
+for preset in windows-x86 windows-x64; do
+    cmake --preset "$preset"
+    cmake --build --preset "$preset"
+done
 scripts/demo.sh windows-x86
