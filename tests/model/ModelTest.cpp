@@ -46,6 +46,11 @@ struct Step {
     std::string text;
 };
 
+// What each kind of step is called in a report; the first four are also the table names the steps call.
+const char* const stepNames[] = {
+    "as_setScreenResolution", "as_restoreScreenResolution", "as_setKeyboardSpeed",           "as_restoreKeyboardSpeed",
+    "open a context",         "dispose a context",          "the user changes both settings"};
+
 const char* kindName(Argument kind) {
     switch (kind) {
         case Argument::integer:
@@ -113,15 +118,8 @@ private:
     }
 
     std::string describe(const Step& step) const {
-        static const char* const names[] = {"as_setScreenResolution",
-                                            "as_restoreScreenResolution",
-                                            "as_setKeyboardSpeed",
-                                            "as_restoreKeyboardSpeed",
-                                            "open a context",
-                                            "dispose a context",
-                                            "the user changes both settings"};
         std::ostringstream out;
-        out << names[static_cast<int>(step.kind)] << " [context " << step.context << "]";
+        out << stepNames[static_cast<int>(step.kind)] << " [context " << step.context << "]";
         if (step.nullArray) {
             out << " (null argument array, count " << step.count << ")";
         } else if (step.kind == Step::Kind::setScreen || step.kind == Step::Kind::setKeyboard) {
@@ -143,10 +141,6 @@ private:
     }
 
     std::mt19937 random;
-};
-
-struct ExpectedChange {
-    DEVMODEW mode;
 };
 
 struct ExpectedKeyboard {
@@ -282,9 +276,7 @@ std::string runAndCompare(ReferenceModel& model, const Step& step, std::vector<F
     for (uint32_t i = 0; i < step.count; ++i) {
         arguments[i] = makeArgument(step.kinds[i], step.values[i]);
     }
-    static const char* const names[] = {"as_setScreenResolution", "as_restoreScreenResolution", "as_setKeyboardSpeed",
-                                        "as_restoreKeyboardSpeed"};
-    const Outcome outcome = callWithObjects(contexts[step.context], names[static_cast<int>(step.kind)], step.count,
+    const Outcome outcome = callWithObjects(contexts[step.context], stepNames[static_cast<int>(step.kind)], step.count,
                                             step.nullArray ? nullptr : arguments);
     air::failNewObjectFromBool(false);
 
