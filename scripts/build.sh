@@ -8,4 +8,4 @@ for preset in windows-x86 windows-x64; do
     cmake --preset "$preset"
     cmake --build --preset "$preset"
 done
-scripts/demo.sh windows-x86
+scripts/demo.sh
