@@ -125,3 +125,38 @@ test('stops with an error, without packaging, when compc fails', () => {
   assert.notEqual(result.status, 0);
   assert.deepEqual(result.calls.map((c) => c.tool), ['compc']);
 });
+
+// The kit copied as it lies in each layout, run with no folder named: the
+// DLLs must come from beside it and the output go where its header says.
+test('finds the DLLs and writes its output by itself, in the repository and in the release archive', async (t) => {
+  const layouts = [
+    ['the repository', 'VelmorantUtils', { 'windows-x86': 'build/windows-x86', 'windows-x64': 'build/windows-x64' }, 'build/kit'],
+    ['the release archive', 'VelmorantUtils-1.0.0', { 'windows-x86': 'Windows-x86', 'windows-x64': 'Windows-x86-64' }, 'ane'],
+  ];
+  for (const [name, top, dllFolders, outFolder] of layouts) {
+    await t.test(name, () => {
+      const root = path.join(fs.mkdtempSync(path.join(scratch, 'layout-')), top);
+      fs.cpSync(paths.kitDir, path.join(root, 'kit'), { recursive: true });
+      const sdk = makeFakeSdk(path.join(root, '..', 'sdk'));
+      const bytes = {};
+      for (const [preset, folder] of Object.entries(dllFolders)) {
+        bytes[preset] = fakeDll(preset === 'windows-x86' ? PE_X86 : PE_X64, preset);
+        fs.mkdirSync(path.join(root, folder), { recursive: true });
+        fs.writeFileSync(path.join(root, folder, 'VelmorantUtils.dll'), bytes[preset]);
+      }
+      const env = { ...process.env, ...sdk.env };
+      delete env.VELMORANT_BUILD_DIR;
+      delete env.VELMORANT_KIT_OUT;
+      const result = spawnSync('bash', [path.join(root, 'kit', 'package.sh')], { env, encoding: 'utf8' });
+      assert.equal(result.status, 0, result.stderr);
+
+      const out = path.join(root, outFolder);
+      const file = (f) => path.join(out, f);
+      assert.equal(result.stdout, `package.sh: wrote ${file('VelmorantUtils.swc')} and ${file('VelmorantUtils.ane')}\n`);
+      assert.ok(fs.existsSync(file('VelmorantUtils.ane')));
+      const { staged } = readCalls(sdk.log).find((c) => c.tool === 'adt');
+      assert.equal(staged[path.join(out, 'stage', 'Windows-x86', 'VelmorantUtils.dll')], sha(bytes['windows-x86']));
+      assert.equal(staged[path.join(out, 'stage', 'Windows-x86-64', 'VelmorantUtils.dll')], sha(bytes['windows-x64']));
+    });
+  }
+});
