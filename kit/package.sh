@@ -80,6 +80,18 @@ else
     adt=$(sdk_tool adt) || problems+=("no adt in $AIR_SDK_HOME/bin (AIR_SDK_HOME must be the SDK's top folder)")
 fi
 
+# compc writes the SDK's newest SWF version unless told, and adt refuses a
+# library whose SWF version is above what the descriptor's namespace allows.
+# From namespace 50.0 on, that version is the namespace's major number.
+namespace_major=$(sed -n 's|.*xmlns="http://ns\.adobe\.com/air/extension/\([0-9][0-9]*\)\.[0-9][0-9]*".*|\1|p' \
+    "$kit/extension.xml" | head -n 1)
+if [ -z "$namespace_major" ]; then
+    problems+=("$kit/extension.xml declares no http://ns.adobe.com/air/extension/N.N namespace")
+elif [ "$namespace_major" -lt 50 ]; then
+    problems+=("$kit/extension.xml: namespace $namespace_major.x is older than 50.0; this script knows the SWF version only from 50.0 on")
+fi
+swf_version=$namespace_major
+
 # platform name in extension.xml, build preset, PE machine
 slots=("Windows-x86 windows-x86 014c" "Windows-x86-64 windows-x64 8664")
 for slot in "${slots[@]}"; do
@@ -120,8 +132,10 @@ rm -f "$swc" "$ane"
 
 # Applications compile against the Windows class; the default one only has to
 # provide the same API at run time, so it is not shipped as a SWC.
-"$compc" +configname=air -source-path "$kit/actionscript/src" -include-classes "$class" -output "$swc"
-"$compc" +configname=air -source-path "$kit/actionscript/default" -include-classes "$class" -output "$default_swc"
+"$compc" +configname=air -swf-version="$swf_version" -source-path "$kit/actionscript/src" \
+    -include-classes "$class" -output "$swc"
+"$compc" +configname=air -swf-version="$swf_version" -source-path "$kit/actionscript/default" \
+    -include-classes "$class" -output "$default_swc"
 
 for slot in "${slots[@]}"; do
     read -r platform preset machine <<<"$slot"

@@ -29,6 +29,10 @@ function fakeDll(machine, tag) {
   return image;
 }
 
+// adt takes a library up to the SWF version the descriptor's namespace
+// allows: from 50.0 on, the namespace's major number.
+const swfVersion = () => /\/extension\/(\d+)\.\d+$/.exec(descriptor().namespace)[1];
+
 const sha = (data) => crypto.createHash('sha256').update(data).digest('hex');
 
 const scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'velmorant-package-'));
@@ -89,9 +93,10 @@ test('builds both SWCs and the ANE with the SDK\'s compc and adt', () => {
 
   const compiles = result.calls.filter((c) => c.tool === 'compc').map((c) => c.args);
   const tree = (name) => path.join(paths.kitDir, 'actionscript', name);
+  const swf = `-swf-version=${swfVersion()}`;
   assert.deepEqual(compiles, [
-    ['+configname=air', '-source-path', tree('src'), '-include-classes', CLASS, '-output', path.join(out, 'VelmorantUtils.swc')],
-    ['+configname=air', '-source-path', tree('default'), '-include-classes', CLASS, '-output', path.join(stage, 'default.swc')],
+    ['+configname=air', swf, '-source-path', tree('src'), '-include-classes', CLASS, '-output', path.join(out, 'VelmorantUtils.swc')],
+    ['+configname=air', swf, '-source-path', tree('default'), '-include-classes', CLASS, '-output', path.join(stage, 'default.swc')],
   ]);
 
   const packaging = result.calls.filter((c) => c.tool === 'adt');
