@@ -1,7 +1,8 @@
 'use strict';
-// The compiled Windows class against the recording ExtensionContext: what
-// reaches the runtime, what comes back to the application, and that nothing
-// throws when the extension is missing or already disposed.
+// The compiled Windows class against the recording ExtensionContext and the
+// stand-in NativeApplication: what reaches the runtime, what comes back to
+// the application, the shared object's life, the restore on exit, and that
+// nothing throws when the extension is missing, broken or disposed.
 const { describe, it, before, beforeEach } = require('node:test');
 const assert = require('node:assert/strict');
 const { ensureBuilt, load } = require('./lib/royale');
@@ -9,13 +10,30 @@ const { descriptor } = require('./lib/kit');
 
 let VelmorantUtils;
 let ExtensionContext;
+let NativeApplication;
 
 before(async () => {
-  ({ VelmorantUtils, ExtensionContext } = load(await ensureBuilt('main')));
+  ({ VelmorantUtils, ExtensionContext, NativeApplication } = load(await ensureBuilt('main')));
 });
-beforeEach(() => ExtensionContext.reset());
 
-const calls = () => ExtensionContext.events.filter((e) => e.event === 'call');
+// Each test starts with no shared object, an empty journal and no listener.
+let opened = 0;
+beforeEach(() => {
+  VelmorantUtils.instance.dispose();
+  ExtensionContext.reset();
+  NativeApplication.reset();
+  opened = 0;
+});
+
+// The shared object; the journal read by calls() starts after its opening.
+function open() {
+  const subject = VelmorantUtils.instance;
+  opened = ExtensionContext.events.length;
+  return subject;
+}
+
+const calls = () => ExtensionContext.events.slice(opened).filter((e) => e.event === 'call');
+const called = () => calls().map((e) => e.functionName);
 const disposals = () => ExtensionContext.events.filter((e) => e.event === 'dispose');
 
 // method, its arguments, and the table entry it must reach with them. The
@@ -30,7 +48,7 @@ const FORWARDING = [
 describe('each method calls its own table entry', () => {
   for (const [method, args, functionName] of FORWARDING) {
     it(`${method}(${args.join(', ')}) calls ${functionName} once with the same integers`, () => {
-      new VelmorantUtils()[method](...args);
+      open()[method](...args);
       const seen = calls();
       assert.equal(seen.length, 1, `expected one call, got ${JSON.stringify(seen)}`);
       assert.equal(seen[0].functionName, functionName);
@@ -38,17 +56,6 @@ describe('each method calls its own table entry', () => {
       for (const arg of seen[0].args) assert.ok(Number.isInteger(arg), `${JSON.stringify(arg)} is not an integer`);
     });
   }
-
-  it('opens one context with the descriptor\'s id and the given context type', () => {
-    new VelmorantUtils();
-    new VelmorantUtils('secondary');
-    const created = ExtensionContext.events.filter((e) => e.event === 'create');
-    const id = descriptor().id;
-    assert.deepEqual(created, [
-      { event: 'create', extensionID: id, contextType: '' },
-      { event: 'create', extensionID: id, contextType: 'secondary' },
-    ]);
-  });
 });
 
 describe('setScreenResolution reports success only for a true result', () => {
@@ -56,66 +63,108 @@ describe('setScreenResolution reports success only for a true result', () => {
   const RESULTS = [[true, true], [false, false], [null, false], [1, false], ['true', false], [{}, false]];
   for (const [result, expected] of RESULTS) {
     it(`${JSON.stringify(result)} from the library reads as ${expected}`, () => {
+      const subject = open();
       ExtensionContext.willReturn('as_setScreenResolution', result);
-      assert.strictEqual(new VelmorantUtils().setScreenResolution(800, 600), expected);
+      assert.strictEqual(subject.setScreenResolution(800, 600), expected);
     });
   }
 
   it('an error from the native side reads as false and does not escape', () => {
+    const subject = open();
     for (const [, , functionName] of FORWARDING) ExtensionContext.willThrow(functionName);
-    const subject = new VelmorantUtils();
     for (const [method, args] of FORWARDING) assert.doesNotThrow(() => subject[method](...args), method);
     assert.strictEqual(subject.setScreenResolution(800, 600), false);
   });
 });
 
-// Every public method, run on a subject that must stay quiet.
+describe('the shared object', () => {
+  it('is opened once, on first use, with the descriptor\'s id and one probe that does nothing', () => {
+    assert.strictEqual(VelmorantUtils.instance, VelmorantUtils.instance);
+    assert.strictEqual(VelmorantUtils.isSupported, true);
+    assert.strictEqual(VelmorantUtils.isSupported, true);
+    assert.deepEqual(ExtensionContext.events, [
+      { event: 'create', extensionID: descriptor().id, contextType: '' },
+      { event: 'call', context: 1, functionName: 'as_setScreenResolution', args: [] },
+    ]);
+  });
+
+  it('cannot be made a second time with new', () => {
+    assert.throws(() => new VelmorantUtils(), /VelmorantUtils\.instance/);
+  });
+
+  it('dispose releases the context once, and instance then opens a fresh one', () => {
+    const first = open();
+    first.dispose();
+    first.dispose();
+    assert.equal(disposals().length, 1);
+    const second = VelmorantUtils.instance;
+    assert.notStrictEqual(second, first);
+    assert.strictEqual(VelmorantUtils.isSupported, true);
+    ExtensionContext.willReturn('as_setScreenResolution', true);
+    assertInert(first);
+    assert.strictEqual(second.setScreenResolution(800, 600), true);
+    assert.deepEqual(calls().map((e) => e.context), [2, 2]); // the probe, then the switch
+  });
+
+  it('restores nothing on dispose', () => {
+    const subject = open();
+    subject.setScreenResolution(1280, 720);
+    subject.setKeyboardSpeed(5);
+    subject.dispose();
+    assert.equal(NativeApplication.dispatchExiting(), 0, 'a listener is left behind');
+    assert.deepEqual(called(), ['as_setScreenResolution', 'as_setKeyboardSpeed']);
+  });
+});
+
+// Every public member, on a subject that must stay quiet.
 function assertInert(subject) {
-  assert.strictEqual(subject.isSupported, false);
+  const before = calls().length;
   assert.strictEqual(subject.setScreenResolution(1024, 768), false);
   for (const [method, args] of FORWARDING.slice(1)) {
     assert.doesNotThrow(() => subject[method](...args), method);
   }
   assert.doesNotThrow(() => subject.dispose());
-  assert.deepEqual(calls(), []);
+  assert.equal(calls().length, before);
 }
 
-describe('without a context', () => {
-  for (const [mode, why] of [['null', 'the extension is not found'], ['throw', 'creating the context throws']]) {
-    it(`when ${why}, nothing is supported, nothing is called and nothing throws`, () => {
+describe('isSupported is false, and nothing is called or throws', () => {
+  const MODES = [
+    ['null', 'the extension is not found'],
+    ['throw', 'creating the context throws'],
+    ['unloadable', 'the native library failed to load (calls throw #3500)'],
+  ];
+  for (const [mode, why] of MODES) {
+    it(`when ${why}`, () => {
       ExtensionContext.createWith(mode);
-      let subject;
-      assert.doesNotThrow(() => { subject = new VelmorantUtils(); });
+      assert.strictEqual(VelmorantUtils.isSupported, false);
+      const subject = open();
       assertInert(subject);
-      assert.deepEqual(disposals(), []);
+      // A context that failed its probe is given back, and not left to listen.
+      assert.equal(disposals().length, mode === 'unloadable' ? 1 : 0);
+      assert.equal(NativeApplication.dispatchExiting(), 0);
     });
   }
-
-  it('with a context, isSupported is true', () => {
-    assert.strictEqual(new VelmorantUtils().isSupported, true);
-  });
 });
 
-describe('dispose', () => {
-  it('disposes the context once, however often it is called', () => {
-    const subject = new VelmorantUtils();
-    subject.dispose();
-    subject.dispose();
-    assert.equal(disposals().length, 1);
+describe('when the application exits', () => {
+  it('puts back the screen mode, and not the keyboard speed, by default', () => {
+    open();
+    NativeApplication.dispatchExiting();
+    assert.deepEqual(called(), ['as_restoreScreenResolution']);
   });
 
-  it('leaves the object inert: later calls reach nothing and do not throw', () => {
-    ExtensionContext.willReturn('as_setScreenResolution', true);
-    const subject = new VelmorantUtils();
-    subject.dispose();
-    assertInert(subject);
+  it('puts back what the two settings ask for', () => {
+    const subject = open();
+    subject.restoreScreenOnExit = false;
+    subject.restoreKeyboardOnExit = true;
+    NativeApplication.dispatchExiting();
+    assert.deepEqual(called(), ['as_restoreKeyboardSpeed']);
   });
 
-  it('restores nothing by itself', () => {
-    const subject = new VelmorantUtils();
-    subject.setScreenResolution(1280, 720);
-    subject.setKeyboardSpeed(5);
-    subject.dispose();
-    assert.deepEqual(calls().map((e) => e.functionName), ['as_setScreenResolution', 'as_setKeyboardSpeed']);
+  it('restores nothing when an application listener cancels the exit', () => {
+    open().restoreKeyboardOnExit = true;
+    NativeApplication.nativeApplication.addEventListener('exiting', (event) => event.preventDefault());
+    NativeApplication.dispatchExiting();
+    assert.deepEqual(called(), []);
   });
 });

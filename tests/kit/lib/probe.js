@@ -2,8 +2,8 @@
 // node probe.js INDEX_JS api|calls
 //   api    the public API of the compiled VelmorantUtils, from Royale's
 //          reflection data, as JSON
-//   calls  the function names the class hands to the context when every
-//          public method runs once, as JSON
+//   calls  the function names the class hands to the context when the
+//          shared object opens and every public method runs once, as JSON
 // Run in a process of its own, since a build's classes are globals.
 const { load } = require('./royale');
 
@@ -27,7 +27,7 @@ function api() {
 // method added later is exercised too.
 function calls() {
   ExtensionContext.reset();
-  const subject = new VelmorantUtils();
+  const subject = VelmorantUtils.instance;
   for (const [name, method] of Object.entries(api().methods)) {
     if (name === 'VelmorantUtils' || name === 'dispose') continue;
     const arity = method.parameters.length / 2; // [type, optional, type, optional, ...]

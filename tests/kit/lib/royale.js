@@ -3,8 +3,8 @@
 // JavaScript that Node runs, and loads the result.
 //
 // Two trees: "main", the shipped Windows class, and "default", the class for
-// every other platform. Each is built beside the recording ExtensionContext
-// (tests/kit/as/fake) and a harness that names both classes. A build is kept
+// every other platform. Each is built beside the runtime's stand-ins
+// (tests/kit/as/fake) and a harness that names the classes. A build is kept
 // while its inputs hash the same, so only the first test to need it pays.
 const crypto = require('node:crypto');
 const fs = require('node:fs');
@@ -125,6 +125,7 @@ function load(indexJs) {
   return {
     VelmorantUtils: globalThis.com.velmorant.utils.VelmorantUtils,
     ExtensionContext: globalThis.flash.external.ExtensionContext,
+    NativeApplication: globalThis.flash.desktop.NativeApplication,
   };
 }
 

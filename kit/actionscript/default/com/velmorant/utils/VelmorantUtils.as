@@ -3,19 +3,52 @@ package com.velmorant.utils
     /**
      * The VelmorantUtils class on platforms without the native library. An
      * application built against the Windows library runs unchanged there:
-     * the same members exist, nothing happens, and nothing reports success.
+     * the same members exist, with the same shared object, nothing happens,
+     * and nothing reports success.
      */
     public class VelmorantUtils
     {
         /** The id in extension.xml, and what the application descriptor names. */
         public static const EXTENSION_ID:String = "com.velmorant.VelmorantUtils";
 
-        public function VelmorantUtils(contextType:String = "")
+        private static var shared:VelmorantUtils;
+
+        // As on Windows, new from anywhere but instance is refused, so that an
+        // application that does it fails here as it would there.
+        private static var opening:Boolean = false;
+
+        /** Kept for the same API; there is nothing to restore here. */
+        public var restoreScreenOnExit:Boolean = true;
+
+        /** Kept for the same API; there is nothing to restore here. */
+        public var restoreKeyboardOnExit:Boolean = false;
+
+        /** Not for applications, which use VelmorantUtils.instance: throws elsewhere. */
+        public function VelmorantUtils()
         {
+            if (!opening)
+                throw new Error("VelmorantUtils has one shared object: use VelmorantUtils.instance");
+        }
+
+        /** The shared object, made on first use and again after dispose(). */
+        public static function get instance():VelmorantUtils
+        {
+            if (shared != null)
+                return shared;
+            opening = true;
+            try
+            {
+                shared = new VelmorantUtils();
+            }
+            finally
+            {
+                opening = false;
+            }
+            return shared;
         }
 
         /** Always false: there is no native library here. */
-        public function get isSupported():Boolean
+        public static function get isSupported():Boolean
         {
             return false;
         }
@@ -38,8 +71,11 @@ package com.velmorant.utils
         {
         }
 
+        /** Forgets the shared object: the next use of instance makes a fresh one. */
         public function dispose():void
         {
+            if (shared == this)
+                shared = null;
         }
     }
 }

@@ -1,5 +1,7 @@
 package com.velmorant.utils
 {
+    import flash.desktop.NativeApplication;
+    import flash.events.Event;
     import flash.external.ExtensionContext;
 
     /**
@@ -7,9 +9,14 @@ package com.velmorant.utils
      * application through the VelmorantUtils native extension, and puts them
      * back.
      *
-     * <p>Nothing is put back on its own: dispose() restores neither the
-     * keyboard speed nor the screen mode, so call restoreKeyboardSpeed() and
-     * restoreScreenResolution() before disposing or leaving.</p>
+     * <p>There is one shared object, VelmorantUtils.instance, opened on first
+     * use; dispose() releases it, and the next use of instance opens a fresh
+     * one. isSupported is static too.</p>
+     *
+     * <p>When the application exits on its own (NativeApplication's exiting
+     * event, not cancelled), the screen mode is put back unless
+     * restoreScreenOnExit is false, and the keyboard speed only when
+     * restoreKeyboardOnExit is true. dispose() restores nothing.</p>
      *
      * <p>No method throws. Without the native extension (missing from the
      * application descriptor, or a DLL that fails to load) isSupported is
@@ -29,31 +36,102 @@ package com.velmorant.utils
         private static const SET_SCREEN_RESOLUTION:String = "as_setScreenResolution";
         private static const RESTORE_SCREEN_RESOLUTION:String = "as_restoreScreenResolution";
 
+        // Below the default priority of 0, so that an application's own exiting
+        // listener has had its chance to cancel the exit before this one looks.
+        private static const EXITING_PRIORITY:int = -1000;
+
+        private static var shared:VelmorantUtils;
+
+        // True only while instance builds the shared object: a second object
+        // would open a second context that could restore over the first.
+        private static var opening:Boolean = false;
+
         private var context:ExtensionContext;
 
+        /** Put the screen mode back when the application exits. On by default. */
+        public var restoreScreenOnExit:Boolean = true;
+
         /**
-         * @param contextType passed to the native library as the context type;
-         * every type gets the same functions.
+         * Put the keyboard speed back when the application exits. Off by
+         * default: the speed is a stored setting that the user may mean to keep.
          */
-        public function VelmorantUtils(contextType:String = "")
+        public var restoreKeyboardOnExit:Boolean = false;
+
+        /** Not for applications, which use VelmorantUtils.instance: throws elsewhere. */
+        public function VelmorantUtils()
         {
+            if (!opening)
+                throw new Error("VelmorantUtils has one shared object: use VelmorantUtils.instance");
+            context = openWorkingContext();
+            if (context == null)
+                return;
+            NativeApplication.nativeApplication.addEventListener(Event.EXITING, restoreOnExit, false, EXITING_PRIORITY);
+        }
+
+        /** The shared object, opened on first use and again after dispose(). */
+        public static function get instance():VelmorantUtils
+        {
+            if (shared != null)
+                return shared;
+            opening = true;
             try
             {
-                context = ExtensionContext.createExtensionContext(EXTENSION_ID, contextType);
+                shared = new VelmorantUtils();
+            }
+            finally
+            {
+                opening = false;
+            }
+            return shared;
+        }
+
+        /**
+         * Whether the native library is loaded and answering. Opens the shared
+         * object if none is open.
+         */
+        public static function get isSupported():Boolean
+        {
+            return instance.context != null;
+        }
+
+        /**
+         * A context whose native library is really there, or null. When the DLL
+         * is found but fails to load, the runtime still hands out a context and
+         * only its first call fails (error #3500). So one call is made that the
+         * library documents as doing nothing: as_setScreenResolution with no
+         * arguments returns null, makes no system call and captures nothing.
+         */
+        private static function openWorkingContext():ExtensionContext
+        {
+            var opened:ExtensionContext;
+            try
+            {
+                opened = ExtensionContext.createExtensionContext(EXTENSION_ID, "");
+                if (opened == null)
+                    return null;
+                opened.call(SET_SCREEN_RESOLUTION);
+                return opened;
             }
             catch (error:Error)
             {
-                // The runtime throws rather than returning null when, for one,
-                // the native library is there but fails to load. An application
+                // The runtime throws from createExtensionContext too, for one
+                // when the library is there but fails to load. An application
                 // should still start, only without the feature.
-                context = null;
             }
+            if (opened != null)
+                release(opened);
+            return null;
         }
 
-        /** Whether the native extension is there to do the work. */
-        public function get isSupported():Boolean
+        private static function release(context:ExtensionContext):void
         {
-            return context != null;
+            try
+            {
+                context.dispose();
+            }
+            catch (error:Error)
+            {
+            }
         }
 
         /**
@@ -122,24 +200,36 @@ package com.velmorant.utils
         }
 
         /**
-         * Releases the native context. It restores nothing: call the restore
-         * methods first. Every method afterwards does nothing.
+         * Releases the native context and the shared object: the next use of
+         * instance opens a fresh one. It restores nothing, now or on exit: call
+         * the restore methods first. Every method of this object afterwards
+         * does nothing.
          */
         public function dispose():void
         {
+            if (shared == this)
+                shared = null;
             if (context == null)
                 return;
+            NativeApplication.nativeApplication.removeEventListener(Event.EXITING, restoreOnExit);
             // Forget the context before disposing it, so that a second
             // dispose() cannot reach the runtime even if this one throws.
             var disposing:ExtensionContext = context;
             context = null;
-            try
-            {
-                disposing.dispose();
-            }
-            catch (error:Error)
-            {
-            }
+            release(disposing);
+        }
+
+        // The runtime dispatches exiting when the application is about to quit
+        // on its own; a listener may still cancel it, and then the application
+        // goes on with its screen as it is.
+        private function restoreOnExit(event:Event):void
+        {
+            if (event.isDefaultPrevented())
+                return;
+            if (restoreScreenOnExit)
+                restoreScreenResolution();
+            if (restoreKeyboardOnExit)
+                restoreKeyboardSpeed();
         }
     }
 }

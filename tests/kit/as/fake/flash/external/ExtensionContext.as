@@ -21,11 +21,13 @@ package flash.external
         private static var created:int = 0;
 
         private var id:int;
+        private var loaded:Boolean;
         private var disposed:Boolean = false;
 
-        public function ExtensionContext(id:int)
+        public function ExtensionContext(id:int, loaded:Boolean)
         {
             this.id = id;
+            this.loaded = loaded;
         }
 
         /** Forgets the journal and every programmed result. */
@@ -38,7 +40,11 @@ package flash.external
             created = 0;
         }
 
-        /** "create" (the default), "null" (extension not found) or "throw". */
+        /**
+         * "create" (the default), "null" (extension not found), "throw", or
+         * "unloadable": a context is handed out but its native library failed
+         * to load, so every call throws as the runtime's does (#3500).
+         */
         public static function createWith(mode:String):void
         {
             creation = mode;
@@ -69,7 +75,7 @@ package flash.external
             if (creation == "throw")
                 throw new Error("the native library could not be loaded");
             created++;
-            return new ExtensionContext(created);
+            return new ExtensionContext(created, creation != "unloadable");
         }
 
         public function call(functionName:String, ... args):Object
@@ -79,6 +85,9 @@ package flash.external
             // which also makes any late call visible as an error in the class.
             if (disposed)
                 throw new Error("call on a disposed ExtensionContext");
+            if (!loaded)
+                throw new Error("Error #3500: The extension context does not have a method with the name " +
+                                functionName + ".", 3500);
             if (failing[functionName])
                 throw new Error("the native function failed: " + functionName);
             return functionName in results ? results[functionName] : null;
