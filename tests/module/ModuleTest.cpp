@@ -5,9 +5,12 @@
 
 #include <set>
 #include <utility>
+#include <vector>
 
 #include "Harness.h"
 #include "PeImage.h"
+
+#include <winver.h>
 
 namespace {
 
@@ -89,7 +92,29 @@ TEST_F(Module, KeepsTheImportTablesInAReadOnlySection) {
     }
 }
 
-TEST_F(Module, CarriesTheProjectsVersion) { EXPECT_EQ(image.fileVersion, VELMORANT_VERSION ".0"); }
+// Read as Windows reads it for the file's properties, installers and crash reports.
+TEST_F(Module, CarriesTheProjectsVersion) {
+    EXPECT_EQ(image.fileVersion, VELMORANT_VERSION ".0");
+
+    const std::wstring path = besideThisProgram(L"VelmorantUtils.dll");
+    std::vector<unsigned char> data(GetFileVersionInfoSizeW(path.c_str(), nullptr));
+    ASSERT_FALSE(data.empty()) << "no version resource";
+    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(data.size()), data.data()));
+    const std::pair<const wchar_t*, const wchar_t*> expected[] = {
+        {L"FileVersion", L"" VELMORANT_VERSION},
+        {L"ProductVersion", L"" VELMORANT_VERSION},
+        {L"ProductName", L"VelmorantUtils"},
+        {L"OriginalFilename", L"VelmorantUtils.dll"},
+        {L"LegalCopyright", L"Copyright (c) 2026 The VelmorantUtils authors"},
+    };
+    for (const auto& [name, value] : expected) {
+        void* text = nullptr;
+        UINT length = 0;
+        const std::wstring query = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
+        ASSERT_TRUE(VerQueryValueW(data.data(), query.c_str(), &text, &length)) << narrowPath(name);
+        EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(text)), value) << narrowPath(name);
+    }
+}
 
 #ifdef _WIN64
 TEST_F(Module, FitsInFiveKilobytes) { EXPECT_LE(image.fileSize, 5120u); }
