@@ -3,7 +3,8 @@
 #
 # GCC compiles it and LLVM's ld.lld, in its MinGW mode, links it. ld.lld puts the import address table inside
 # the read-only .rdata, which the loader makes writable only while it binds the imports; GNU ld keeps it in an
-# .idata section that stays writable, so a stray write could redirect a system call.
+# .idata section that stays writable, so a stray write could redirect a system call. ld.lld is called
+# directly: a GCC configured with a fixed linker (Debian's mingw-w64 is) ignores -fuse-ld=lld without a word.
 
 find_program(VELMORANT_LLD NAMES ld.lld REQUIRED)
 
