@@ -49,6 +49,11 @@ void report(const char* path, const PeImage& image) {
                 describeDllCharacteristics(image.dllCharacteristics).c_str());
     std::printf("- Export directory's module name: %s\n",
                 image.exportName.empty() ? "(no export directory)" : image.exportName.c_str());
+    std::printf("- Version resource: %s%s\n", image.fileVersion.empty() ? "none" : "file version ",
+                image.fileVersion.c_str());
+    if (image.is64Bit) {
+        std::printf("- Function table (unwind data): %zu entries\n", image.functionTable.size());
+    }
 
     uint64_t virtualTotal = 0;
     uint64_t rawTotal = 0;

@@ -3,15 +3,20 @@
 #
 # A 64-bit tree calls Wine's 64-bit loader itself rather than the `wine` front end, which always starts the
 # 32-bit loader first: on a machine that cannot run 32-bit Linux programs, that first step is what fails.
+#
+# Sets WINE_RUN, the runner, only when Wine is installed.
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(WINE_ARCH win64)
   find_program(WINE_PROGRAM NAMES wine64 PATHS /usr/lib/wine /usr/lib64/wine NO_DEFAULT_PATH)
-  find_program(WINE_PROGRAM NAMES wine64 wine REQUIRED)
+  find_program(WINE_PROGRAM NAMES wine64 wine)
 else()
   set(WINE_ARCH win32)
-  find_program(WINE_PROGRAM wine REQUIRED)
+  find_program(WINE_PROGRAM wine)
 endif()
-find_program(WINESERVER_PROGRAM wineserver REQUIRED)
+find_program(WINESERVER_PROGRAM wineserver)
+if(NOT WINE_PROGRAM OR NOT WINESERVER_PROGRAM)
+  return()
+endif()
 set(WINE_PREFIX ${CMAKE_BINARY_DIR}/wine-prefix)
 
 configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Installs what building and testing need, from Debian's packages, when it is missing: mingw-w64 for both
-# Windows targets, Wine for both, CMake, Ninja and GoogleTest's sources. Quick and silent when all is there.
+# Windows targets, LLVM's linker for the DLLs, Wine for both, CMake, Ninja, GoogleTest's sources and
+# clang-tidy. Quick and silent when all is there.
 set -eu
 
 have_all() {
@@ -8,6 +9,7 @@ have_all() {
         command -v x86_64-w64-mingw32-g++-posix >/dev/null &&
         command -v i686-w64-mingw32-dlltool >/dev/null &&
         command -v x86_64-w64-mingw32-dlltool >/dev/null &&
+        command -v ld.lld >/dev/null && command -v clang-tidy >/dev/null &&
         command -v wine >/dev/null && [ -x /usr/lib/wine/wine ] && [ -x /usr/lib/wine/wine64 ] &&
         command -v cmake >/dev/null && command -v ninja >/dev/null &&
         [ -f /usr/src/googletest/CMakeLists.txt ]
@@ -22,7 +24,7 @@ if [ "$(id -u)" -ne 0 ]; then
     exit 1
 fi
 
-echo "install-toolchain: installing mingw-w64, Wine, CMake, Ninja and GoogleTest from Debian's packages"
+echo "install-toolchain: installing mingw-w64, LLVM's linker, Wine, CMake, Ninja, GoogleTest and clang-tidy from Debian's packages"
 export DEBIAN_FRONTEND=noninteractive
 # Wine's 32-bit half comes from the i386 architecture.
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
@@ -32,6 +34,7 @@ apt-get update -q
 apt-get install -y -q \
     g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686 \
     g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 \
+    lld \
     wine wine32:i386 wine64 \
-    cmake ninja-build googletest
+    cmake ninja-build googletest clang-tidy
 have_all || { echo "install-toolchain: tools still missing after installing" >&2; exit 1; }

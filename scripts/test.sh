@@ -1,7 +1,9 @@
 #!/bin/sh
-# Builds both DLLs and runs every test under Wine: the 32-bit product first, then the 64-bit build.
-# On a machine that cannot run 32-bit programs the 32-bit DLL is still built, and the run says plainly that its
-# suite did not run; the 64-bit suite runs either way.
+# Builds both DLLs and runs every test under Wine, the 32-bit product first, then the 64-bit build; then builds
+# both widths' DLLs again in another folder and checks the bytes are the same (scripts/reproducible.sh), and
+# runs clang-tidy over src/ and host/ (scripts/tidy.sh). A failing test, a byte that differs or a clang-tidy
+# finding fails the run. On a machine that cannot run 32-bit programs the 32-bit DLL is still built and checked
+# as a file, and the run says plainly that its suite did not run.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-toolchain.sh
@@ -17,3 +19,5 @@ else
         -P tests/module/caller-cleans-up.cmake
 fi
 cmake --workflow --preset windows-x64
+scripts/reproducible.sh windows-x86 windows-x64
+scripts/tidy.sh windows-x86 windows-x64

@@ -44,8 +44,8 @@ private:
         SYSTEM_INFO info;
         GetSystemInfo(&info);
         pageSize = info.dwPageSize;
-        base =
-            static_cast<unsigned char*>(VirtualAlloc(nullptr, 2 * pageSize, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+        base = static_cast<unsigned char*>(
+            VirtualAlloc(nullptr, SIZE_T{2} * pageSize, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
         DWORD previous = 0;
         VirtualProtect(base + pageSize, pageSize, PAGE_NOACCESS, &previous);
     }

@@ -1,11 +1,16 @@
 // What the built file itself promises an application: its name, its two exports, exactly five imports and no
-// runtime DLL, no entry point, the hardening flags and a table that cannot be written.
+// runtime DLL, no entry point, the hardening flags, its version, unwind data on x64, and a function table and
+// an import address table that cannot be written.
 #include <gtest/gtest.h>
 
 #include <set>
+#include <utility>
+#include <vector>
 
 #include "Harness.h"
 #include "PeImage.h"
+
+#include <winver.h>
 
 namespace {
 
@@ -69,53 +74,133 @@ TEST_F(Module, HasNoEntryPointAndTheHardeningFlags) {
     EXPECT_GT(image.baseRelocationSize, 0u) << "relocations are what lets the loader move the module";
 }
 
-TEST_F(Module, HoldsNoInitializedWritableDataButTheImportAddressTable) {
+TEST_F(Module, HoldsNoInitializedWritableData) {
     for (const PeSection& section : image.sections) {
-        if (!section.writable() || section.rawSize == 0) {
-            continue;
+        if (section.writable()) {
+            EXPECT_EQ(section.rawSize, 0u)
+                << section.name << " is writable and initialized: the module's state must be "
+                << "zero-initialized, and the import address table read-only";
         }
-        EXPECT_TRUE(section.contains(image.importAddressTableRva) || section.contains(image.importTableRva))
-            << section.name << " is writable and initialized: the module's state must be zero-initialized";
     }
 }
 
-#ifndef _WIN64
-TEST_F(Module, FitsInFourKilobytes) { EXPECT_LE(image.fileSize, 4096u); }
+TEST_F(Module, KeepsTheImportTablesInAReadOnlySection) {
+    for (const uint32_t rva : {image.importTableRva, image.importAddressTableRva}) {
+        const PeSection* section = image.sectionAt(rva);
+        ASSERT_NE(section, nullptr);
+        EXPECT_FALSE(section->writable()) << section->name;
+    }
+}
+
+// Read as Windows reads it for the file's properties, installers and crash reports.
+TEST_F(Module, CarriesTheProjectsVersion) {
+    EXPECT_EQ(image.fileVersion, VELMORANT_VERSION ".0");
+
+    const std::wstring path = besideThisProgram(L"VelmorantUtils.dll");
+    std::vector<unsigned char> data(GetFileVersionInfoSizeW(path.c_str(), nullptr));
+    ASSERT_FALSE(data.empty()) << "no version resource";
+    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(data.size()), data.data()));
+    const std::pair<const wchar_t*, const wchar_t*> expected[] = {
+        {L"FileVersion", L"" VELMORANT_VERSION},
+        {L"ProductVersion", L"" VELMORANT_VERSION},
+        {L"ProductName", L"VelmorantUtils"},
+        {L"OriginalFilename", L"VelmorantUtils.dll"},
+        {L"LegalCopyright", L"Copyright (c) 2026 The VelmorantUtils authors"},
+    };
+    for (const auto& [name, value] : expected) {
+        void* text = nullptr;
+        UINT length = 0;
+        const std::wstring query = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
+        ASSERT_TRUE(VerQueryValueW(data.data(), query.c_str(), &text, &length)) << narrowPath(name);
+        EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(text)), value) << narrowPath(name);
+    }
+}
+
+#ifdef _WIN64
+TEST_F(Module, FitsInFiveKilobytes) { EXPECT_LE(image.fileSize, 5120u); }
+#else
+TEST_F(Module, FitsInFourAndAHalfKilobytes) { EXPECT_LE(image.fileSize, 4608u); }
+#endif
+
+// Loads the module through the stand-in runtime and names the code an application's process runs in it: the
+// two entry points and the four table functions.
+class LoadedModule : public Module {
+protected:
+    void SetUp() override {
+        Module::SetUp();
+        ASSERT_TRUE(extension.loaded());
+        module = air::extensionModule();
+        for (const char* name : {"ExtensionInitializer", "ExtensionFinalizer"}) {
+            code.emplace_back(name, reinterpret_cast<const void*>(GetProcAddress(module, name)));
+        }
+        auto initializer = reinterpret_cast<FREInitializer>(
+            reinterpret_cast<void (*)()>(GetProcAddress(module, "ExtensionInitializer")));
+        ASSERT_NE(initializer, nullptr);
+        void* extensionData = nullptr;
+        FREContextInitializer contextInitializer = nullptr;
+        FREContextFinalizer contextFinalizer = nullptr;
+        initializer(&extensionData, &contextInitializer, &contextFinalizer);
+        contextInitializer(nullptr, "", nullptr, &count, &table);
+        ASSERT_EQ(count, 4u);
+        for (uint32_t row = 0; row < count; ++row) {
+            code.emplace_back(table[row].name, reinterpret_cast<const void*>(table[row].function));
+        }
+    }
+
+    uint32_t rvaOf(const void* place) const {
+        return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(place) - reinterpret_cast<uintptr_t>(module));
+    }
+
+    LoadedExtension extension{false};
+    HMODULE module = nullptr;
+    uint32_t count = 0;
+    const FRENamedFunction* table = nullptr;
+    std::vector<std::pair<std::string, const void*>> code;
+};
+
+// Once the loader has bound the imports, no write, stray or deliberate, can redirect a call to the system
+// or to the runtime.
+TEST_F(LoadedModule, ImportAddressTableIsReadOnlyOnceBound) {
+    ASSERT_GT(image.importAddressTableSize, 0u);
+    const auto* first = reinterpret_cast<const unsigned char*>(module) + image.importAddressTableRva;
+    for (const unsigned char* place = first; place < first + image.importAddressTableSize;) {
+        MEMORY_BASIC_INFORMATION memory{};
+        ASSERT_NE(VirtualQuery(place, &memory, sizeof memory), 0u);
+        EXPECT_EQ(memory.Protect, static_cast<DWORD>(PAGE_READONLY)) << "at offset " << place - first;
+        place = static_cast<const unsigned char*>(memory.BaseAddress) + memory.RegionSize;
+    }
+}
+
+#ifdef _WIN64
+// The x64 ABI requires unwind data for every function that saves registers, allocates stack or calls out;
+// without it an exception, a debugger or a crash dump cannot walk through the module's frames.
+TEST_F(LoadedModule, EveryFunctionHasUnwindData) {
+    ASSERT_NE(image.exceptionTableRva, 0u) << "no exception directory";
+    ASSERT_EQ(code.size(), 6u);
+    for (const auto& [name, address] : code) {
+        EXPECT_NE(image.functionAt(rvaOf(address)), nullptr) << name << " has no entry in the file's function table";
+        DWORD64 base = 0;
+        EXPECT_NE(RtlLookupFunctionEntry(reinterpret_cast<DWORD64>(address), &base, nullptr), nullptr)
+            << "the system finds no unwind data for " << name;
+    }
+}
 #endif
 
 // The table is checked where it lives once loaded: in a section the file marks read-only, on a page the
 // loader mapped read-only, so no context, and no fault in one, can rewrite another context's functions.
-TEST_F(Module, FunctionTableLiesInReadOnlyMemory) {
-    HMODULE module = LoadLibraryW(besideThisProgram(L"VelmorantUtils.dll").c_str());
-    ASSERT_NE(module, nullptr);
-    using Initializer = void (*)(void**, FREContextInitializer*, FREContextFinalizer*);
-    auto initializer =
-        reinterpret_cast<Initializer>(reinterpret_cast<void (*)()>(GetProcAddress(module, "ExtensionInitializer")));
-    ASSERT_NE(initializer, nullptr);
-    void* extensionData = nullptr;
-    FREContextInitializer contextInitializer = nullptr;
-    FREContextFinalizer contextFinalizer = nullptr;
-    initializer(&extensionData, &contextInitializer, &contextFinalizer);
-    uint32_t count = 0;
-    const FRENamedFunction* table = nullptr;
-    contextInitializer(nullptr, "", nullptr, &count, &table);
-    ASSERT_EQ(count, 4u);
-
-    const auto base = reinterpret_cast<uintptr_t>(module);
+TEST_F(LoadedModule, FunctionTableLiesInReadOnlyMemory) {
     std::set<const void*> places = {table, table + count - 1};
     for (uint32_t row = 0; row < count; ++row) {
         places.insert(table[row].name);
     }
     for (const void* place : places) {
-        const auto rva = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(place) - base);
-        const PeSection* section = image.sectionAt(rva);
+        const PeSection* section = image.sectionAt(rvaOf(place));
         ASSERT_NE(section, nullptr);
         EXPECT_FALSE(section->writable()) << "table data in writable section " << section->name;
         MEMORY_BASIC_INFORMATION memory{};
         ASSERT_NE(VirtualQuery(place, &memory, sizeof memory), 0u);
         EXPECT_EQ(memory.Protect, static_cast<DWORD>(PAGE_READONLY)) << "in section " << section->name;
     }
-    FreeLibrary(module);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+#include <winver.h>
 
 #include <cstring>
 #include <fstream>
@@ -88,11 +89,59 @@ void readImportNames(const PeImage& image, const Bytes& bytes, const std::vector
     }
 }
 
+// The version resource's fixed file version: the first RT_VERSION entry of the resource tree, whose data
+// starts with the header of VS_VERSIONINFO and, 40 bytes in, VS_FIXEDFILEINFO.
+std::string readFileVersion(const PeImage& image, const Bytes& bytes, const std::vector<IMAGE_SECTION_HEADER>& headers,
+                            uint32_t resourceRva) {
+    const uint64_t root = offsetOf(image, headers, resourceRva);
+    // Follows the entry with `id` (or, with id 0, the first entry) of the directory at `at`; 0 when none.
+    auto child = [&](uint64_t at, uint16_t id) -> uint32_t {
+        IMAGE_RESOURCE_DIRECTORY directory;
+        if (root == 0 || !bytes.read(at, &directory)) {
+            return 0;
+        }
+        const uint32_t count = directory.NumberOfNamedEntries + directory.NumberOfIdEntries;
+        for (uint32_t i = 0; i < count; ++i) {
+            IMAGE_RESOURCE_DIRECTORY_ENTRY entry;
+            if (!bytes.read(at + sizeof directory + i * sizeof entry, &entry)) {
+                return 0;
+            }
+            if (id == 0 || (!entry.NameIsString && entry.Id == id)) {
+                return entry.OffsetToData;
+            }
+        }
+        return 0;
+    };
+    const uint32_t names = child(root, 16 /* RT_VERSION */);
+    const uint32_t languages =
+        names & IMAGE_RESOURCE_DATA_IS_DIRECTORY ? child(root + (names & ~IMAGE_RESOURCE_DATA_IS_DIRECTORY), 0) : 0;
+    const uint32_t data = languages & IMAGE_RESOURCE_DATA_IS_DIRECTORY
+                              ? child(root + (languages & ~IMAGE_RESOURCE_DATA_IS_DIRECTORY), 0)
+                              : 0;
+    IMAGE_RESOURCE_DATA_ENTRY entry;
+    VS_FIXEDFILEINFO fixed;
+    if (data == 0 || (data & IMAGE_RESOURCE_DATA_IS_DIRECTORY) || !bytes.read(root + data, &entry) ||
+        !bytes.read(offsetOf(image, headers, entry.OffsetToData) + 40, &fixed) || fixed.dwSignature != 0xFEEF04BD) {
+        return "";
+    }
+    return std::to_string(HIWORD(fixed.dwFileVersionMS)) + "." + std::to_string(LOWORD(fixed.dwFileVersionMS)) + "." +
+           std::to_string(HIWORD(fixed.dwFileVersionLS)) + "." + std::to_string(LOWORD(fixed.dwFileVersionLS));
+}
+
 }  // namespace
 
 bool PeSection::readable() const { return characteristics & IMAGE_SCN_MEM_READ; }
 bool PeSection::writable() const { return characteristics & IMAGE_SCN_MEM_WRITE; }
 bool PeSection::executable() const { return characteristics & IMAGE_SCN_MEM_EXECUTE; }
+
+const PeFunctionRange* PeImage::functionAt(uint32_t rva) const {
+    for (const PeFunctionRange& range : functionTable) {
+        if (rva >= range.begin && rva < range.end) {
+            return &range;
+        }
+    }
+    return nullptr;
+}
 
 const PeSection* PeImage::sectionAt(uint32_t rva) const {
     for (const PeSection& section : sections) {
@@ -137,7 +186,9 @@ PeImage readPeImage(const std::string& path) {
     }
     image.importTableRva = directories[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
     image.importAddressTableRva = directories[IMAGE_DIRECTORY_ENTRY_IAT].VirtualAddress;
+    image.importAddressTableSize = directories[IMAGE_DIRECTORY_ENTRY_IAT].Size;
     image.baseRelocationSize = directories[IMAGE_DIRECTORY_ENTRY_BASERELOC].Size;
+    image.exceptionTableRva = directories[IMAGE_DIRECTORY_ENTRY_EXCEPTION].VirtualAddress;
 
     std::vector<IMAGE_SECTION_HEADER> headers(fileHeader.NumberOfSections);
     const uint64_t sectionsAt = optionalAt + fileHeader.SizeOfOptionalHeader;
@@ -196,6 +247,25 @@ PeImage readPeImage(const std::string& path) {
             readImportNames<uint32_t>(image, bytes, headers, lookup, &names);
         }
     }
+    if (image.is64Bit && image.exceptionTableRva != 0) {
+        const uint64_t at = offsetOf(image, headers, image.exceptionTableRva);
+        // The x64 layout of an entry; a 32-bit build's headers do not declare it.
+        struct FunctionEntry {
+            uint32_t begin;
+            uint32_t end;
+            uint32_t unwindData;
+        };
+        const uint32_t count = directories[IMAGE_DIRECTORY_ENTRY_EXCEPTION].Size / sizeof(FunctionEntry);
+        for (uint32_t i = 0; i < count; ++i) {
+            FunctionEntry entry;
+            if (at == 0 || !bytes.read(at + i * sizeof entry, &entry)) {
+                return failed(image, "unreadable exception directory");
+            }
+            image.functionTable.push_back({entry.begin, entry.end});
+        }
+    }
+    image.fileVersion =
+        readFileVersion(image, bytes, headers, directories[IMAGE_DIRECTORY_ENTRY_RESOURCE].VirtualAddress);
     image.valid = true;
     return image;
 }

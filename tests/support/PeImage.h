@@ -26,6 +26,12 @@ struct PeExport {
     uint32_t rva;
 };
 
+// One entry of a 64-bit module's function table: the code range that its unwind data describes.
+struct PeFunctionRange {
+    uint32_t begin;
+    uint32_t end;  // one past the last byte
+};
+
 struct PeImage {
     bool valid = false;
     std::string problem;  // why the file could not be read, when !valid
@@ -40,15 +46,23 @@ struct PeImage {
     uint32_t sizeOfHeaders = 0;
     uint32_t importTableRva = 0;  // the import directory
     uint32_t importAddressTableRva = 0;
+    uint32_t importAddressTableSize = 0;
     uint32_t baseRelocationSize = 0;
+    uint32_t exceptionTableRva = 0;
+    // The fixed file version of the version resource, as "1.2.3.4"; empty when there is none.
+    std::string fileVersion;
 
     std::vector<PeSection> sections;
     std::string exportName;  // the module name in the export directory
     std::vector<PeExport> exports;
     // Imported module name -> imported function names (or "#N" for an import by ordinal), in table order.
     std::map<std::string, std::vector<std::string>> imports;
+    // The exception directory of a 64-bit module, in file order.
+    std::vector<PeFunctionRange> functionTable;
 
     const PeSection* sectionAt(uint32_t rva) const;
+    // The function-table entry whose range holds `rva`, or nullptr.
+    const PeFunctionRange* functionAt(uint32_t rva) const;
 };
 
 PeImage readPeImage(const std::string& path);
