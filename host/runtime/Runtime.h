@@ -7,16 +7,10 @@
 // call, and every handle a function returns must be one the runtime made.
 #pragma once
 
-#include "RuntimeInterface.h"
+#include "NativeExtension.h"
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
-
-#ifdef AIR_RUNTIME_BUILD
-#define AIR_RUNTIME_API __declspec(dllexport)
-#else
-#define AIR_RUNTIME_API __declspec(dllimport)
-#endif
 
 namespace air {
 

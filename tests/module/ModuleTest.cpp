@@ -88,9 +88,8 @@ TEST_F(Module, FitsInFourKilobytes) { EXPECT_LE(image.fileSize, 4096u); }
 TEST_F(Module, FunctionTableLiesInReadOnlyMemory) {
     HMODULE module = LoadLibraryW(besideThisProgram(L"VelmorantUtils.dll").c_str());
     ASSERT_NE(module, nullptr);
-    using Initializer = void (*)(void**, FREContextInitializer*, FREContextFinalizer*);
     auto initializer =
-        reinterpret_cast<Initializer>(reinterpret_cast<void (*)()>(GetProcAddress(module, "ExtensionInitializer")));
+        reinterpret_cast<FREInitializer>(reinterpret_cast<void (*)()>(GetProcAddress(module, "ExtensionInitializer")));
     ASSERT_NE(initializer, nullptr);
     void* extensionData = nullptr;
     FREContextInitializer contextInitializer = nullptr;
