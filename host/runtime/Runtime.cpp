@@ -7,6 +7,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "CheckedCall.h"
+
 namespace {
 
 struct Value {
@@ -117,6 +119,15 @@ air::Status fail(air::Status status, std::string why) {
     return status;
 }
 
+// For a call into the extension that moved the caller's stack pointer by `drift` bytes.
+air::Status wrongConvention(const std::string& callee, int32_t drift) {
+    return fail(air::Status::wrongCallingConvention,
+                callee + " moved its caller's stack pointer by " + std::to_string(drift) +
+                    " bytes: it does not use the C calling convention the runtime calls with (a function built "
+                    "__stdcall removes its own arguments), so inside a real runtime every call to it would leave "
+                    "the stack off");
+}
+
 // The system's own words for an error; some of them name the file, as %1.
 std::string systemMessage(DWORD code, const std::string& file) {
     char* text = nullptr;
@@ -148,10 +159,10 @@ __attribute__((noinline)) void scribbleStack() {
     asm volatile("" : : "r"(area) : "memory");
 }
 
-__attribute__((noinline)) FREObject invoke(FREFunction function, FREContext context, void* data, uint32_t count,
-                                           FREObject* arguments) {
+__attribute__((noinline)) FREObject invoke(int32_t* drift, FREFunction function, FREContext context, void* data,
+                                           uint32_t count, FREObject* arguments) {
     scribbleStack();
-    return function(context, data, count, arguments);
+    return air::callChecked(drift, function, context, data, count, arguments);
 }
 
 }  // namespace
@@ -243,25 +254,37 @@ Status loadExtension(const wchar_t* path, const char* initializerName, const cha
         return fail(Status::entryPointMissing, std::string("the module exports no entry point named \"") +
                                                    (initializer == nullptr ? initializerName : finalizerName) + "\"");
     }
-    rt.module = module;
-    rt.finalizer = finalizer;
     rt.extensionData = nullptr;
     rt.contextInitializer = nullptr;
     rt.contextFinalizer = nullptr;
+    int32_t drift = 0;
+    callChecked(&drift, initializer, &rt.extensionData, &rt.contextInitializer, &rt.contextFinalizer);
+    if (drift != 0) {
+        // What such an initializer handed over cannot be trusted, and nothing more of the module is called.
+        FreeLibrary(module);
+        return wrongConvention(initializerName, drift);
+    }
+    rt.module = module;
+    rt.finalizer = finalizer;
     rt.callingThread = GetCurrentThreadId();
-    initializer(&rt.extensionData, &rt.contextInitializer, &rt.contextFinalizer);
     return Status::ok;
 }
 
-void unloadExtension() {
+Status unloadExtension() {
     Runtime& rt = runtime();
     if (rt.module == nullptr) {
-        return;
+        return Status::ok;
     }
+    Status status = Status::ok;
     while (!rt.contexts.empty()) {
-        disposeContext(rt.contexts.back().get());
+        const Status disposed = disposeContext(rt.contexts.back().get());
+        status = status == Status::ok ? disposed : status;
     }
-    rt.finalizer(rt.extensionData);
+    int32_t drift = 0;
+    callChecked(&drift, rt.finalizer, rt.extensionData);
+    if (drift != 0 && status == Status::ok) {
+        status = wrongConvention("the extension finalizer", drift);
+    }
     FreeLibrary(rt.module);
     rt.module = nullptr;
     rt.values.clear();
@@ -269,6 +292,7 @@ void unloadExtension() {
     rt.trueObject = nullptr;
     rt.falseObject = nullptr;
     rt.requests.clear();
+    return status;
 }
 
 HMODULE extensionModule() { return runtime().module; }
@@ -284,8 +308,12 @@ Status createContext(const char* contextType, FREContext* context) {
         return fail(Status::entryPointMissing, "the extension's initializer handed over no context initializer");
     }
     auto created = std::make_unique<Context>();
-    rt.contextInitializer(rt.extensionData, contextType ? contextType : "", created.get(), &created->functionCount,
-                          &created->functions);
+    int32_t drift = 0;
+    callChecked(&drift, rt.contextInitializer, rt.extensionData, contextType ? contextType : "", created.get(),
+                &created->functionCount, &created->functions);
+    if (drift != 0) {
+        return wrongConvention("the context initializer", drift);
+    }
     if (created->functions == nullptr) {
         created->functionCount = 0;
     }
@@ -298,11 +326,12 @@ Status disposeContext(FREContext context) {
     Runtime& rt = runtime();
     for (auto it = rt.contexts.begin(); it != rt.contexts.end(); ++it) {
         if (it->get() == context) {
+            int32_t drift = 0;
             if (rt.contextFinalizer != nullptr) {
-                rt.contextFinalizer(context);
+                callChecked(&drift, rt.contextFinalizer, context);
             }
             rt.contexts.erase(it);
-            return Status::ok;
+            return drift == 0 ? Status::ok : wrongConvention("the context finalizer", drift);
         }
     }
     return fail(Status::noSuchContext, "no such context");
@@ -350,8 +379,13 @@ Status call(FREContext handle, const char* name, uint32_t argumentCount, const F
     }
     rt.requests.clear();
     rt.insideCall = true;
-    const FREObject returned = invoke(row->function, handle, row->functionData, argumentCount, placed);
+    int32_t drift = 0;
+    const FREObject returned = invoke(&drift, row->function, handle, row->functionData, argumentCount, placed);
     rt.insideCall = false;
+    // A stack left off makes the result suspect too, so the convention is what gets reported.
+    if (drift != 0) {
+        return wrongConvention(name, drift);
+    }
     if (returned != nullptr && find(returned) == nullptr) {
         return fail(Status::invalidResult, "the function returned a handle the runtime never made");
     }

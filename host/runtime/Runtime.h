@@ -4,19 +4,14 @@
 //
 // It also keeps a few promises the real runtime does not make, so that faults in an extension show:
 // arguments end right before an inaccessible page, the stack below a call is scribbled over before the
-// call, and every handle a function returns must be one the runtime made.
+// call, every handle a function returns must be one the runtime made, and on 32-bit x86 every call into the
+// extension must leave the stack pointer where the C calling convention leaves it.
 #pragma once
 
-#include "RuntimeInterface.h"
+#include "NativeExtension.h"
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
-
-#ifdef AIR_RUNTIME_BUILD
-#define AIR_RUNTIME_API __declspec(dllexport)
-#else
-#define AIR_RUNTIME_API __declspec(dllimport)
-#endif
 
 namespace air {
 
@@ -39,6 +34,9 @@ enum class Status : int32_t {
     noSuchFunction,
     tooManyArguments,  // more than fit before the inaccessible page
     invalidResult,     // the function returned a handle this runtime never made
+    // A function of the extension moved the caller's stack pointer: it does not use the C calling convention
+    // (built __stdcall, it removes its own arguments). Only 32-bit x86 has more than one convention.
+    wrongCallingConvention,
 };
 
 enum class Kind : int32_t { none, integer, boolean, string };
@@ -54,15 +52,19 @@ AIR_RUNTIME_API int32_t intOf(FREObject object);
 AIR_RUNTIME_API bool boolOf(FREObject object);
 
 // --- The extension's lifecycle. ---
-// Loads the module, finds both entry points by name and calls the initializer once.
+// Loads the module, finds both entry points by name and calls the initializer once. An initializer that breaks
+// the calling convention leaves nothing loaded.
 AIR_RUNTIME_API Status loadExtension(const wchar_t* path, const char* initializerName, const char* finalizerName);
-// Disposes every open context, calls the extension finalizer and unloads the module.
-AIR_RUNTIME_API void unloadExtension();
+// Disposes every open context, calls the extension finalizer and unloads the module, whatever they report;
+// returns the first failure among them.
+AIR_RUNTIME_API Status unloadExtension();
 AIR_RUNTIME_API HMODULE extensionModule();
 // What went wrong in the last failed call, in words.
 AIR_RUNTIME_API const char* lastError();
 
+// A context whose initializer breaks the calling convention is not opened.
 AIR_RUNTIME_API Status createContext(const char* contextType, FREContext* context);
+// The context is gone afterwards, whatever its finalizer did.
 AIR_RUNTIME_API Status disposeContext(FREContext context);
 AIR_RUNTIME_API uint32_t functionCount(FREContext context);
 // The name of row `index` of the context's table, or nullptr past its end.

@@ -2,6 +2,7 @@
 // the handle types, the callback shapes the extension implements and the two runtime functions it calls.
 #pragma once
 
+#include <stddef.h>
 #include <stdint.h>
 
 extern "C" {
@@ -39,3 +40,12 @@ FREResult FREGetObjectAsInt32(FREObject object, int32_t* value);
 FREResult FRENewObjectFromBool(uint32_t value, FREObject* object);
 
 }  // extern "C"
+
+// The runtime reads these by their published layout, at either width: every handle and every field of a row is
+// one pointer wide, and the rows' fields come in this order.
+static_assert(sizeof(FREObject) == sizeof(void*) && sizeof(FREContext) == sizeof(void*));
+static_assert(sizeof(FREResult) == 4);
+static_assert(offsetof(FRENamedFunction, name) == 0);
+static_assert(offsetof(FRENamedFunction, functionData) == sizeof(void*));
+static_assert(offsetof(FRENamedFunction, function) == 2 * sizeof(void*));
+static_assert(sizeof(FRENamedFunction) == 3 * sizeof(void*));

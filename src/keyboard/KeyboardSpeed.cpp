@@ -5,8 +5,8 @@
 
 namespace {
 
-// Set by the first change whose argument converts and never cleared, so that every restore goes back to
-// the speed that was in force before this module first changed it.
+// Set by the first change whose argument converts and whose speed query succeeds, and never cleared, so that
+// every restore goes back to the speed that was in force before this module first changed it.
 int32_t keyboardSpeedSaved;
 int32_t savedKeyboardSpeed;
 
@@ -29,9 +29,12 @@ extern "C" FREObject as_setKeyboardSpeed(FREContext, void*, uint32_t argumentCou
         return nullptr;
     }
     if (!keyboardSpeedSaved) {
-        // A query that stores nothing leaves 0, and 0 is what gets captured.
+        // A speed the system did not report must never be captured: every restore writes the captured speed
+        // into the user's profile. Without a capture there is nothing to restore to, so nothing is changed.
         int32_t current = 0;
-        SystemParametersInfoW(SPI_GETKEYBOARDSPEED, 0, &current, SPIF_UPDATEINIFILE);
+        if (!SystemParametersInfoW(SPI_GETKEYBOARDSPEED, 0, &current, SPIF_UPDATEINIFILE)) {
+            return nullptr;
+        }
         savedKeyboardSpeed = current;
         keyboardSpeedSaved = 1;
     }

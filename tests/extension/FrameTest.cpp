@@ -23,8 +23,7 @@ TEST_F(Frame, EveryContextTypeGetsTheSameFourRowsWithNoFunctionData) {
 }
 
 TEST_F(Frame, InitializerHandsOverBothCallbacksAndLeavesExtensionDataAlone) {
-    using Initializer = void (*)(void**, FREContextInitializer*, FREContextFinalizer*);
-    auto initializer = reinterpret_cast<Initializer>(
+    auto initializer = reinterpret_cast<FREInitializer>(
         reinterpret_cast<void (*)()>(GetProcAddress(air::extensionModule(), "ExtensionInitializer")));
     ASSERT_NE(initializer, nullptr);
     int marker = 0;

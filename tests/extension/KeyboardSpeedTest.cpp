@@ -53,16 +53,24 @@ TEST_F(KeyboardSpeed, EveryRestoreReturnsToTheSpeedFromBeforeTheFirstSet) {
     expectSet(system.keyboardCalls[1], 7);
 }
 
-TEST_F(KeyboardSpeed, QueryThatStoresNothingCapturesZero) {
-    system.keyboardQueryStores = false;
+// A speed the system did not report must never reach the user's profile through a restore.
+TEST_F(KeyboardSpeed, FailingQueryCapturesAndSetsNothingAndTheNextGoodQueryCaptures) {
     system.keyboardSpeed = 12;
-    setKeyboardSpeed(20);
+    system.keyboardQueryAnswers = {FALSE};
+    EXPECT_NULL_RESULT(setKeyboardSpeed(20));
+    ASSERT_EQ(system.keyboardCalls.size(), 1u) << "the query alone: no speed is set without a capture";
+    EXPECT_EQ(system.keyboardCalls[0].action, static_cast<UINT>(SPI_GETKEYBOARDSPEED));
     system.forgetCalls();
+    EXPECT_NULL_RESULT(restoreKeyboardSpeed());
+    EXPECT_TRUE(system.calls.empty()) << "nothing was captured";
 
+    system.keyboardSpeed = 9;
+    setKeyboardSpeed(20);
+    EXPECT_EQ(system.keyboardCalls.size(), 2u) << "the next call queries again and sets";
+    system.forgetCalls();
     restoreKeyboardSpeed();
-
     ASSERT_EQ(system.keyboardCalls.size(), 1u);
-    expectSet(system.keyboardCalls[0], 0);
+    expectSet(system.keyboardCalls[0], 9);
 }
 
 TEST_F(KeyboardSpeed, SpeedsReachTheSystemUncheckedAsTheirBitPatterns) {

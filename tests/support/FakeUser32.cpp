@@ -45,7 +45,7 @@ BOOL WINAPI fakeSystemParametersInfoW(UINT action, UINT uiParam, PVOID pvParam, 
     const auto* value = static_cast<const int32_t*>(pvParam);
     fake.keyboardCalls.push_back({action, uiParam, value != nullptr, value ? *value : 0, winIni});
     if (action == SPI_GETKEYBOARDSPEED) {
-        if (!fake.keyboardQueryStores || pvParam == nullptr) {
+        if (!takeFront(fake.keyboardQueryAnswers, TRUE) || pvParam == nullptr) {
             return FALSE;
         }
         *static_cast<UINT*>(pvParam) = fake.keyboardSpeed;

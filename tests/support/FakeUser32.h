@@ -41,7 +41,7 @@ struct FakeUser32 {
     std::deque<BOOL> queryAnswers;   // the next queries' answers; TRUE once they run out
     std::deque<LONG> changeAnswers;  // the next changes' answers; DISP_CHANGE_SUCCESSFUL once they run out
     UINT keyboardSpeed = 31;
-    bool keyboardQueryStores = true;
+    std::deque<BOOL> keyboardQueryAnswers;  // the next speed queries' answers; TRUE once they run out
 
     // What reached the system.
     std::vector<SystemCall> calls;
