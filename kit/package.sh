@@ -4,17 +4,43 @@
 #
 #   AIR_SDK_HOME=/path/to/AIRSDK kit/package.sh
 #
-# The DLLs come from build/windows-x86/ and build/windows-x64/ (override the
-# build folder with VELMORANT_BUILD_DIR); the SWC and the ANE land in
-# build/kit/ (override with VELMORANT_KIT_OUT).
+# It runs the same from the repository and from the unpacked release archive,
+# and tells them apart by the folders beside kit/:
+#   repository  DLLs from build/windows-x86/ and build/windows-x64/;
+#               the SWC and the ANE land in build/kit/.
+#   archive     DLLs from Windows-x86/ and Windows-x86-64/ beside kit/;
+#               the SWC and the ANE land in ane/ beside kit/.
+# VELMORANT_BUILD_DIR names a build folder to take the DLLs from instead (in
+# its windows-x86/ and windows-x64/), and then the output goes to its kit/;
+# VELMORANT_KIT_OUT overrides the output folder in every case.
 set -euo pipefail
 
 kit=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$kit")
-build_dir=${VELMORANT_BUILD_DIR:-$root/build}
-out_dir=${VELMORANT_KIT_OUT:-$build_dir/kit}
 class=com.velmorant.utils.VelmorantUtils
 dll_name=VelmorantUtils.dll
+
+# The release archive is told by its platform folders; anywhere else the
+# DLLs come from a build folder, the repository's unless one is named.
+if [ -z "${VELMORANT_BUILD_DIR:-}" ] && { [ -d "$root/Windows-x86" ] || [ -d "$root/Windows-x86-64" ]; }; then
+    layout=archive
+    out_dir=${VELMORANT_KIT_OUT:-$root/ane}
+else
+    layout=build
+    build_dir=${VELMORANT_BUILD_DIR:-$root/build}
+    out_dir=${VELMORANT_KIT_OUT:-$build_dir/kit}
+fi
+
+# The DLL for a platform: in the archive the folder is the platform's name,
+# in a build folder the preset's.
+dll_path() {
+    local platform=$1 preset=$2
+    if [ "$layout" = archive ]; then
+        printf '%s\n' "$root/$platform/$dll_name"
+    else
+        printf '%s\n' "$build_dir/$preset/$dll_name"
+    fi
+}
 
 say() { printf 'package.sh: %s\n' "$*" >&2; }
 
@@ -54,13 +80,27 @@ else
     adt=$(sdk_tool adt) || problems+=("no adt in $AIR_SDK_HOME/bin (AIR_SDK_HOME must be the SDK's top folder)")
 fi
 
-# platform name in extension.xml, build folder, PE machine
+# compc writes the SDK's newest SWF version unless told, and adt refuses a
+# library whose SWF version is above what the descriptor's namespace allows.
+# From namespace 50.0 on, that version is the namespace's major number.
+namespace_major=$(sed -n 's|.*xmlns="http://ns\.adobe\.com/air/extension/\([0-9][0-9]*\)\.[0-9][0-9]*".*|\1|p' \
+    "$kit/extension.xml" | head -n 1)
+if [ -z "$namespace_major" ]; then
+    problems+=("$kit/extension.xml declares no http://ns.adobe.com/air/extension/N.N namespace")
+elif [ "$namespace_major" -lt 50 ]; then
+    problems+=("$kit/extension.xml: namespace $namespace_major.x is older than 50.0; this script knows the SWF version only from 50.0 on")
+fi
+swf_version=$namespace_major
+
+# platform name in extension.xml, build preset, PE machine
 slots=("Windows-x86 windows-x86 014c" "Windows-x86-64 windows-x64 8664")
 for slot in "${slots[@]}"; do
-    read -r platform folder machine <<<"$slot"
-    dll=$build_dir/$folder/$dll_name
-    if [ ! -f "$dll" ]; then
-        problems+=("missing $dll: build the $folder configuration first")
+    read -r platform preset machine <<<"$slot"
+    dll=$(dll_path "$platform" "$preset")
+    if [ ! -f "$dll" ] && [ "$layout" = archive ]; then
+        problems+=("missing $dll: the archive is incomplete, unpack it again")
+    elif [ ! -f "$dll" ]; then
+        problems+=("missing $dll: build the $preset configuration first")
     elif [ "$(pe_machine "$dll")" != "$machine" ]; then
         problems+=("$dll is not a $platform DLL")
     fi
@@ -92,13 +132,15 @@ rm -f "$swc" "$ane"
 
 # Applications compile against the Windows class; the default one only has to
 # provide the same API at run time, so it is not shipped as a SWC.
-"$compc" +configname=air -source-path "$kit/actionscript/src" -include-classes "$class" -output "$swc"
-"$compc" +configname=air -source-path "$kit/actionscript/default" -include-classes "$class" -output "$default_swc"
+"$compc" +configname=air -swf-version="$swf_version" -source-path "$kit/actionscript/src" \
+    -include-classes "$class" -output "$swc"
+"$compc" +configname=air -swf-version="$swf_version" -source-path "$kit/actionscript/default" \
+    -include-classes "$class" -output "$default_swc"
 
 for slot in "${slots[@]}"; do
-    read -r platform folder machine <<<"$slot"
+    read -r platform preset machine <<<"$slot"
     unpack "$swc" "$stage/$platform"
-    cp "$build_dir/$folder/$dll_name" "$stage/$platform/$dll_name"
+    cp "$(dll_path "$platform" "$preset")" "$stage/$platform/$dll_name"
 done
 unpack "$default_swc" "$stage/default"
 

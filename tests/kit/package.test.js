@@ -11,6 +11,7 @@ const os = require('node:os');
 const path = require('node:path');
 const { spawnSync } = require('node:child_process');
 const { paths, descriptor } = require('./lib/kit');
+const { makeFakeSdk, readCalls } = require('./lib/fake-sdk');
 
 const CLASS = 'com.velmorant.utils.VelmorantUtils';
 const PE_X86 = 0x014c;
@@ -28,47 +29,11 @@ function fakeDll(machine, tag) {
   return image;
 }
 
-const sha = (data) => crypto.createHash('sha256').update(data).digest('hex');
+// adt takes a library up to the SWF version the descriptor's namespace
+// allows: from 50.0 on, the namespace's major number.
+const swfVersion = () => /\/extension\/(\d+)\.\d+$/.exec(descriptor().namespace)[1];
 
-// compc writes a real zip (the script unpacks library.swf from it) whose
-// library.swf names the source path it was built from. adt notes the hash of
-// each file under its -C folders at the moment it runs.
-const COMPC = String.raw`
-const fs = require('fs'), path = require('path'), zlib = require('zlib');
-const args = process.argv.slice(2);
-fs.appendFileSync(process.env.FAKE_SDK_LOG, JSON.stringify({ tool: 'compc', args }) + '\n');
-if (process.env.FAKE_COMPC_FAILS) { console.error('compc: error'); process.exit(1); }
-const value = (flag) => args[args.indexOf(flag) + 1];
-const data = Buffer.from('swf from ' + value('-source-path'));
-const name = Buffer.from('library.swf');
-const crc32 = zlib.crc32 || ((b) => { let c = ~0; for (const x of b) { c ^= x; for (let k = 0; k < 8; k++) c = (c >>> 1) ^ (0xedb88320 & -(c & 1)); } return ~c >>> 0; });
-const crc = crc32(data);
-const local = Buffer.alloc(30); local.writeUInt32LE(0x04034b50, 0); local.writeUInt16LE(10, 4);
-local.writeUInt32LE(crc, 14); local.writeUInt32LE(data.length, 18); local.writeUInt32LE(data.length, 22);
-local.writeUInt16LE(name.length, 26);
-const central = Buffer.alloc(46); central.writeUInt32LE(0x02014b50, 0); central.writeUInt16LE(10, 4);
-central.writeUInt16LE(10, 6); central.writeUInt32LE(crc, 16); central.writeUInt32LE(data.length, 20);
-central.writeUInt32LE(data.length, 24); central.writeUInt16LE(name.length, 28);
-const body = Buffer.concat([local, name, data]);
-const end = Buffer.alloc(22); end.writeUInt32LE(0x06054b50, 0); end.writeUInt16LE(1, 8); end.writeUInt16LE(1, 10);
-end.writeUInt32LE(46 + name.length, 12); end.writeUInt32LE(body.length, 16);
-fs.mkdirSync(path.dirname(value('-output')), { recursive: true });
-fs.writeFileSync(value('-output'), Buffer.concat([body, central, name, end]));
-`;
-const ADT = String.raw`
-const fs = require('fs'), path = require('path'), crypto = require('crypto');
-const args = process.argv.slice(2);
-const staged = {};
-args.forEach((arg, i) => {
-  if (arg !== '-C') return;
-  const dir = args[i + 1];
-  for (const file of fs.readdirSync(dir)) {
-    staged[path.join(dir, file)] = crypto.createHash('sha256').update(fs.readFileSync(path.join(dir, file))).digest('hex');
-  }
-});
-fs.appendFileSync(process.env.FAKE_SDK_LOG, JSON.stringify({ tool: 'adt', args, staged }) + '\n');
-fs.writeFileSync(args[args.indexOf('-target') + 2], 'ane');
-`;
+const sha = (data) => crypto.createHash('sha256').update(data).digest('hex');
 
 const scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'velmorant-package-'));
 process.on('exit', () => fs.rmSync(scratch, { recursive: true, force: true }));
@@ -76,18 +41,17 @@ process.on('exit', () => fs.rmSync(scratch, { recursive: true, force: true }));
 // sdk: 'fake' (recording tools), 'empty' (a folder without them) or 'none'.
 function workspace({ sdk = 'fake', dlls = { 'windows-x86': PE_X86, 'windows-x64': PE_X64 } } = {}) {
   const dir = fs.mkdtempSync(path.join(scratch, 'run-'));
-  const env = { ...process.env, VELMORANT_BUILD_DIR: path.join(dir, 'build'), VELMORANT_KIT_OUT: path.join(dir, 'out'),
-    FAKE_SDK_LOG: path.join(dir, 'sdk.log') };
+  const env = { ...process.env, VELMORANT_BUILD_DIR: path.join(dir, 'build'), VELMORANT_KIT_OUT: path.join(dir, 'out') };
   delete env.AIR_SDK_HOME;
   delete env.FAKE_COMPC_FAILS;
-  if (sdk !== 'none') {
+  let log = path.join(dir, 'no-sdk.log');
+  if (sdk === 'fake') {
+    const fake = makeFakeSdk(path.join(dir, 'sdk'));
+    Object.assign(env, fake.env);
+    log = fake.log;
+  } else if (sdk === 'empty') {
     env.AIR_SDK_HOME = path.join(dir, 'sdk');
     fs.mkdirSync(path.join(env.AIR_SDK_HOME, 'bin'), { recursive: true });
-  }
-  if (sdk === 'fake') {
-    for (const [tool, code] of [['compc', COMPC], ['adt', ADT]]) {
-      fs.writeFileSync(path.join(env.AIR_SDK_HOME, 'bin', tool), `#!${process.execPath}\n${code}`, { mode: 0o755 });
-    }
   }
   const dllBytes = {};
   for (const [folder, machine] of Object.entries(dlls)) {
@@ -97,8 +61,7 @@ function workspace({ sdk = 'fake', dlls = { 'windows-x86': PE_X86, 'windows-x64'
   }
   const run = (extra = {}) => {
     const result = spawnSync('bash', [paths.packageScript], { env: { ...env, ...extra }, encoding: 'utf8' });
-    const log = fs.existsSync(env.FAKE_SDK_LOG) ? fs.readFileSync(env.FAKE_SDK_LOG, 'utf8') : '';
-    return { ...result, calls: log.split('\n').filter(Boolean).map((line) => JSON.parse(line)) };
+    return { ...result, calls: readCalls(log) };
   };
   return { dir, env, dllBytes, run };
 }
@@ -130,9 +93,10 @@ test('builds both SWCs and the ANE with the SDK\'s compc and adt', () => {
 
   const compiles = result.calls.filter((c) => c.tool === 'compc').map((c) => c.args);
   const tree = (name) => path.join(paths.kitDir, 'actionscript', name);
+  const swf = `-swf-version=${swfVersion()}`;
   assert.deepEqual(compiles, [
-    ['+configname=air', '-source-path', tree('src'), '-include-classes', CLASS, '-output', path.join(out, 'VelmorantUtils.swc')],
-    ['+configname=air', '-source-path', tree('default'), '-include-classes', CLASS, '-output', path.join(stage, 'default.swc')],
+    ['+configname=air', swf, '-source-path', tree('src'), '-include-classes', CLASS, '-output', path.join(out, 'VelmorantUtils.swc')],
+    ['+configname=air', swf, '-source-path', tree('default'), '-include-classes', CLASS, '-output', path.join(stage, 'default.swc')],
   ]);
 
   const packaging = result.calls.filter((c) => c.tool === 'adt');
@@ -165,4 +129,39 @@ test('stops with an error, without packaging, when compc fails', () => {
   const result = ws.run({ FAKE_COMPC_FAILS: '1' });
   assert.notEqual(result.status, 0);
   assert.deepEqual(result.calls.map((c) => c.tool), ['compc']);
+});
+
+// The kit copied as it lies in each layout, run with no folder named: the
+// DLLs must come from beside it and the output go where its header says.
+test('finds the DLLs and writes its output by itself, in the repository and in the release archive', async (t) => {
+  const layouts = [
+    ['the repository', 'VelmorantUtils', { 'windows-x86': 'build/windows-x86', 'windows-x64': 'build/windows-x64' }, 'build/kit'],
+    ['the release archive', 'VelmorantUtils-1.0.0', { 'windows-x86': 'Windows-x86', 'windows-x64': 'Windows-x86-64' }, 'ane'],
+  ];
+  for (const [name, top, dllFolders, outFolder] of layouts) {
+    await t.test(name, () => {
+      const root = path.join(fs.mkdtempSync(path.join(scratch, 'layout-')), top);
+      fs.cpSync(paths.kitDir, path.join(root, 'kit'), { recursive: true });
+      const sdk = makeFakeSdk(path.join(root, '..', 'sdk'));
+      const bytes = {};
+      for (const [preset, folder] of Object.entries(dllFolders)) {
+        bytes[preset] = fakeDll(preset === 'windows-x86' ? PE_X86 : PE_X64, preset);
+        fs.mkdirSync(path.join(root, folder), { recursive: true });
+        fs.writeFileSync(path.join(root, folder, 'VelmorantUtils.dll'), bytes[preset]);
+      }
+      const env = { ...process.env, ...sdk.env };
+      delete env.VELMORANT_BUILD_DIR;
+      delete env.VELMORANT_KIT_OUT;
+      const result = spawnSync('bash', [path.join(root, 'kit', 'package.sh')], { env, encoding: 'utf8' });
+      assert.equal(result.status, 0, result.stderr);
+
+      const out = path.join(root, outFolder);
+      const file = (f) => path.join(out, f);
+      assert.equal(result.stdout, `package.sh: wrote ${file('VelmorantUtils.swc')} and ${file('VelmorantUtils.ane')}\n`);
+      assert.ok(fs.existsSync(file('VelmorantUtils.ane')));
+      const { staged } = readCalls(sdk.log).find((c) => c.tool === 'adt');
+      assert.equal(staged[path.join(out, 'stage', 'Windows-x86', 'VelmorantUtils.dll')], sha(bytes['windows-x86']));
+      assert.equal(staged[path.join(out, 'stage', 'Windows-x86-64', 'VelmorantUtils.dll')], sha(bytes['windows-x64']));
+    });
+  }
 });
