@@ -113,8 +113,8 @@ python3), from this folder:
 
   AIR_SDK_HOME=/path/to/AIRSDK kit/package.sh
 
-It builds VelmorantUtils.swc and VelmorantUtils.ane from the kit and the two DLLs here, prints where it
-wrote them, and says plainly what is missing if something is.
+It builds ane/VelmorantUtils.swc and ane/VelmorantUtils.ane in this folder from the kit and the two DLLs
+here, or says plainly what is missing.
 
 
 TRYING IT ON WINDOWS

@@ -6,3 +6,5 @@ scripts/install-toolchain.sh
 scripts/install-kit-tools.sh
 cmake --workflow --preset windows-x86
 cmake --workflow --preset windows-x64
+# The release archive, made, unpacked and tried as a user would.
+node tests/release/release.test.js
