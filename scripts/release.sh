@@ -87,7 +87,8 @@ calls four functions by name through an extension context:
                                          stored in the user's profile
   as_restoreKeyboardSpeed()              puts back the speed from before the first change
 
-The library itself restores nothing when the application quits; the restore functions do.
+The library itself restores nothing when the application quits; the restore functions do. The kit's
+ActionScript class calls the screen's restore when the application exits.
 
 
 WHAT IS IN THIS ARCHIVE
