@@ -4,6 +4,16 @@
 # clang-tidy. Quick and silent when all is there.
 set -eu
 
+# The release archive is made with zip, and its test unpacks it with unzip.
+if ! command -v zip >/dev/null || ! command -v unzip >/dev/null; then
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "install-toolchain: zip or unzip is missing, and installing Debian's zip and unzip needs root" >&2
+        exit 1
+    fi
+    apt-get update -q
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q zip unzip
+fi
+
 have_all() {
     command -v i686-w64-mingw32-g++-posix >/dev/null &&
         command -v x86_64-w64-mingw32-g++-posix >/dev/null &&

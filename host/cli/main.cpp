@@ -36,6 +36,7 @@ const char usage[] =
     "  --list                print the context's function names, in table order, one per line\n"
     "  --trace               print what the system reports before and after every call\n"
     "  --help                print this text\n"
+    "  --version             print the version\n"
     "\n"
     "Example session:\n"
     "  velmorant-host VelmorantUtils.dll system as_setScreenResolution:800,600 system \\\n"
@@ -142,6 +143,9 @@ int parseCommandLine(int argc, wchar_t** argv, Options* options) {
         };
         if (arg == "--help") {
             std::fputs(usage, stdout);
+            return 0;
+        } else if (arg == "--version") {
+            std::puts("velmorant-host " VELMORANT_VERSION);
             return 0;
         } else if (arg == "--list") {
             options->list = true;
