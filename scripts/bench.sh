@@ -16,6 +16,10 @@ case "${1-}" in
     *) echo "usage: scripts/bench.sh [windows-x86|windows-x64] [--rounds N] [--quick]" >&2; exit 2 ;;
 esac
 
+if [ "$preset" = windows-x86 ] && ! scripts/win32-runs.sh; then
+    echo "bench.sh: the 32-bit build cannot be measured here; scripts/bench.sh windows-x64 measures the 64-bit one" >&2
+    exit 1
+fi
 scripts/install-toolchain.sh >&2
 cmake --preset "$preset" >&2
 cmake --build --preset "$preset" --target velmorant-bench >&2
@@ -26,5 +30,5 @@ cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
 if grep -qw hypervisor /proc/cpuinfo; then
     cpu="$cpu, virtual machine"
 fi
-echo "Machine: $cpu, $(nproc) processors; Linux $(uname -r); $(wine --version)"
+echo "Machine: $cpu, $(nproc) processors; Linux $(uname -r); $("$build/wine-run" --version)"
 exec "$build/wine-run" "$build/velmorant-bench.exe" "$@"
