@@ -2,7 +2,8 @@
 # Builds VelmorantUtils.dll in each preset's tree (windows-x86 and windows-x64 unless presets are named) and
 # prints, as Markdown ready for the README, what each file is made of: its size, sections with their sizes
 # and protection, imports, exports with ordinals, the export directory's module name, the entry point and the
-# header flags, the version resource and, for 64-bit, the function table. The report goes to standard output, the build's messages to standard error.
+# header flags, the version resource and, for 64-bit, the function table. The report goes to standard output,
+# the build's messages to standard error.
 #   scripts/footprint.sh [windows-x86] [windows-x64]
 set -eu
 cd "$(dirname "$0")/.."
