@@ -24,7 +24,7 @@ have_all() {
         command -v wine >/dev/null && [ -x /usr/lib/wine/wine ] && [ -x /usr/lib/wine/wine64 ] &&
         command -v cmake >/dev/null && command -v ninja >/dev/null &&
         [ -f /usr/src/googletest/CMakeLists.txt ] &&
-        /usr/bin/python3 -c 'import unicorn' 2>/dev/null
+        /usr/bin/python3 -c 'import pefile, unicorn' 2>/dev/null
 }
 
 if have_all; then
@@ -48,5 +48,5 @@ apt-get install -y -q \
     g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 \
     lld \
     wine wine32:i386 wine64 \
-    cmake ninja-build googletest clang-tidy python3 python3-unicorn
+    cmake ninja-build googletest clang-tidy python3 python3-pefile python3-unicorn
 have_all || { echo "install-toolchain: tools still missing after installing" >&2; exit 1; }

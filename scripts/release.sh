@@ -45,8 +45,11 @@ need sha256sum "install Debian's coreutils package"
 SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
 export SOURCE_DATE_EPOCH
 
+# Each build's preset and AIR platform name.
+builds() { sed -n 's/^\([a-z][^ ]*\) *[0-9]* *\([^ ]*\).*/\1 \2/p' cmake/platforms.txt; }
+
 # Only what the archive holds is built, in the presets' own trees.
-for preset in windows-x86 windows-x64; do
+builds | while read -r preset _; do
     cmake --preset "$preset"
     cmake --build --preset "$preset" --target VelmorantUtils air-runtime velmorant-host
 done
@@ -59,8 +62,7 @@ trap 'rm -rf "$stage"' EXIT
 top=$stage/$name
 
 # install sets each file's permissions whatever the checkout's umask made them.
-for width in windows-x86:Windows-x86 windows-x64:Windows-x86-64; do
-    preset=${width%%:*} platform=${width#*:}
+builds | while read -r preset platform; do
     install -D -m 0644 "build/$preset/VelmorantUtils.dll" "$top/$platform/VelmorantUtils.dll"
     install -D -m 0644 "build/$preset/velmorant-host.exe" "$top/tools/$platform/velmorant-host.exe"
     install -D -m 0644 "build/$preset/Adobe AIR.dll" "$top/tools/$platform/Adobe AIR.dll"

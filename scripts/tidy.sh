@@ -10,11 +10,9 @@ log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 status=0
 for preset in $presets; do
-    case "$preset" in
-        windows-x86) target=i686-w64-mingw32 ;;
-        windows-x64) target=x86_64-w64-mingw32 ;;
-        *) echo "usage: scripts/tidy.sh [windows-x86] [windows-x64]" >&2; exit 2 ;;
-    esac
+    # The preset's mingw-w64 target, from cmake/platforms.txt.
+    target=$(sed -n "s/^$preset .* //p" cmake/platforms.txt)
+    [ -n "$target" ] || { echo "usage: scripts/tidy.sh [windows-x86] [windows-x64]" >&2; exit 2; }
     cmake --preset "$preset" >/dev/null
     # The compile commands are GCC's: clang is told the target and where that GCC keeps its C++ library's
     # headers, and keeps quiet about GCC-only options.

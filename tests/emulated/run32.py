@@ -5,9 +5,11 @@ For machines that cannot run 32-bit Windows programs: the module's own machine c
 is answered here, and the stack is checked around every call into the module, so a function that removes its
 own arguments (stdcall) fails. Usage: run32.py path/to/VelmorantUtils.dll
 """
+import pathlib
 import struct
 import sys
 
+import pefile
 from unicorn import UC_ARCH_X86, UC_HOOK_CODE, UC_MODE_32, Uc, UcError
 from unicorn import UC_PROT_EXEC, UC_PROT_NONE, UC_PROT_READ, UC_PROT_WRITE
 from unicorn.x86_const import UC_X86_REG_EAX, UC_X86_REG_EBP, UC_X86_REG_EBX, UC_X86_REG_EDI, UC_X86_REG_EIP
@@ -24,7 +26,8 @@ MODE_SIZE, WIDTH_AT, SIZE_AT = 220, 172, 68
 SPI_GETKEYBOARDSPEED, SPI_SETKEYBOARDSPEED, SPIF_UPDATEINIFILE = 0x0A, 0x0B, 1
 DISP_CHANGE_RESTART, DISP_CHANGE_BADMODE = 1, -2
 FRE_OK, FRE_INVALID_OBJECT, FRE_TYPE_MISMATCH, FRE_INVALID_ARGUMENT = 0, 2, 3, 5
-FUNCTIONS = ["as_setKeyboardSpeed", "as_restoreKeyboardSpeed", "as_setScreenResolution", "as_restoreScreenResolution"]
+FUNCTIONS = [line for line in (pathlib.Path(__file__).parent.parent / "support" / "table.txt").read_text().splitlines()
+             if line and not line.startswith("#")]
 
 
 def check(condition, message):
@@ -86,68 +89,45 @@ class Machine:
         return text.split(b"\0")[0].decode()
 
     def load(self):
-        data = self.image
-        pe = struct.unpack_from("<I", data, 0x3C)[0]
-        check(data[pe:pe + 4] == b"PE\0\0", "not a PE file")
-        machine, sections, _, _, _, optional_size, _ = struct.unpack_from("<HHIIIHH", data, pe + 4)
-        check(machine == 0x14C, "not a 32-bit x86 module (machine 0x%x)" % machine)
-        optional = pe + 24
-        check(struct.unpack_from("<H", data, optional)[0] == 0x10B, "not a PE32 optional header")
-        self.base, alignment = struct.unpack_from("<II", data, optional + 28)
-        size, headers = struct.unpack_from("<II", data, optional + 56)
-        directories = [struct.unpack_from("<II", data, optional + 96 + 8 * i) for i in range(16)]
+        pe = pefile.PE(data=self.image)
+        check(pe.FILE_HEADER.Machine == 0x14C, "not a 32-bit x86 module (machine 0x%x)" % pe.FILE_HEADER.Machine)
+        self.base, size = pe.OPTIONAL_HEADER.ImageBase, pe.OPTIONAL_HEADER.SizeOfImage
         taken = [(STUBS, STUBS + PAGE), (STACK, STACK + STACK_SIZE), (SCRATCH, ARGUMENTS + 2 * PAGE),
                  (SENTINEL, SENTINEL + PAGE)]
-        fits = self.base % PAGE == 0 and alignment % PAGE == 0 and self.base + size <= 1 << 32 and all(
+        fits = self.base % PAGE == 0 and self.base + size <= 1 << 32 and all(
             self.base + size <= start or end <= self.base for start, end in taken)
         check(fits, "the module cannot lie at its ImageBase 0x%x here and would need relocating" % self.base)
-        self.uc.mem_map(self.base, (size + PAGE - 1) & ~(PAGE - 1), UC_PROT_NONE)  # pages no section covers stay so
-        self.uc.mem_write(self.base, data[:headers])
-        regions = [(self.base, headers, UC_PROT_READ)]
-        for i in range(sections):
-            at = optional + optional_size + 40 * i
-            virtual_size, address, raw_size, raw_at = struct.unpack_from("<IIII", data, at + 8)
-            flags = struct.unpack_from("<I", data, at + 36)[0]
-            self.uc.mem_write(self.base + address, data[raw_at:raw_at + min(raw_size, virtual_size)])
+        pages = (size + PAGE - 1) & ~(PAGE - 1)
+        self.uc.mem_map(self.base, pages, UC_PROT_NONE)  # pages no section covers stay so
+        self.uc.mem_write(self.base, pe.get_memory_mapped_image()[:pages])
+        self.uc.mem_protect(self.base, PAGE, UC_PROT_READ)
+        for section in pe.sections:
+            flags = section.Characteristics
             prot = ((UC_PROT_READ if flags & 0x40000000 else 0) | (UC_PROT_WRITE if flags & 0x80000000 else 0) |
                     (UC_PROT_EXEC if flags & 0x20000000 else 0))
-            regions.append((self.base + address, max(virtual_size, 1), prot or UC_PROT_NONE))
-        for start, length, prot in regions:
-            self.uc.mem_protect(start, (length + PAGE - 1) & ~(PAGE - 1), prot)
-        self.bind_imports(directories[1][0])
-        self.exports = self.read_exports(directories[0][0])
+            length = (max(section.Misc_VirtualSize, 1) + PAGE - 1) & ~(PAGE - 1)
+            self.uc.mem_protect(self.base + section.VirtualAddress, length, prot or UC_PROT_NONE)
+        self.bind_imports(pe)
+        self.exports = {symbol.name.decode(): self.base + symbol.address for symbol in pe.DIRECTORY_ENTRY_EXPORT.symbols}
         missing = {"ExtensionInitializer", "ExtensionFinalizer"} - set(self.exports)
         check(not missing, "entry points not exported: %s" % ", ".join(sorted(missing)))
 
-    def bind_imports(self, directory):
+    def bind_imports(self, pe):
         # name: (handler, bytes the function removes itself: 0 for the C convention, the argument bytes for WINAPI)
         known = {"FREGetObjectAsInt32": (self.fre_get_int, 0), "FRENewObjectFromBool": (self.fre_new_bool, 0),
                  "EnumDisplaySettingsW": (self.enum_display_settings, 12),
                  "ChangeDisplaySettingsExW": (self.change_display_settings, 20),
                  "SystemParametersInfoW": (self.system_parameters_info, 16)}
         self.stubs = {}
-        at = self.base + directory
-        while self.r32(at + 12):  # the descriptor's Name
-            names, thunks = self.r32(at) or self.r32(at + 16), self.r32(at + 16)
-            library = self.cstring(self.base + self.r32(at + 12))
-            for slot in range(0, 1 << 16, 4):
-                entry = self.r32(self.base + names + slot)
-                if not entry:
-                    break
-                check(not entry & 0x80000000, "%s is imported by ordinal, which the harness cannot answer" % library)
-                name = self.cstring(self.base + entry + 2)
+        for entry in pe.DIRECTORY_ENTRY_IMPORT:
+            library = pe.get_string_at_rva(entry.struct.Name).decode()  # pefile's own name is lost to the space
+            for function in entry.imports:
+                check(function.name, "%s is imported by ordinal, which the harness cannot answer" % library)
+                name = function.name.decode()
                 check(name in known, "import the harness does not know: %s!%s" % (library, name))
                 stub = STUBS + 16 * len(self.stubs)
                 self.stubs[stub] = (name,) + known[name]
-                self.w32(self.base + thunks + slot, stub)
-            at += 20
-
-    def read_exports(self, directory):
-        at = self.base + directory
-        count, functions, names = self.r32(at + 24), self.r32(at + 28), self.r32(at + 32)
-        ordinals = self.base + self.r32(at + 36)
-        return {self.cstring(self.base + self.r32(self.base + names + 4 * i)): self.base + self.r32(
-            self.base + functions + 4 * (self.r32(ordinals + 2 * i) & 0xFFFF)) for i in range(count)}
+                self.w32(function.address, stub)
 
     def answer_import(self, uc, address, size, user_data):
         name, handler, removes = self.stubs[address]

@@ -1,13 +1,11 @@
 #include <string>
 
 #include "ExtensionTest.h"
+#include "Table.h"
 
 namespace {
 
 using Frame = ExtensionTest;
-
-const char* const tableNames[] = {"as_setKeyboardSpeed", "as_restoreKeyboardSpeed", "as_setScreenResolution",
-                                  "as_restoreScreenResolution"};
 
 TEST_F(Frame, EveryContextTypeGetsTheSameFourRowsWithNoFunctionData) {
     const std::string longType(4000, 'x');

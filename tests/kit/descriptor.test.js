@@ -3,9 +3,9 @@
 // the DLL and its entry points; a slip here shows only on a user's machine.
 const test = require('node:test');
 const assert = require('node:assert/strict');
-const { descriptor, projectVersion, EXTENSION_ID } = require('./lib/kit');
+const { descriptor, projectVersion, EXTENSION_ID, WIDTHS } = require('./lib/kit');
 
-const WINDOWS = ['Windows-x86', 'Windows-x86-64'];
+const WINDOWS = WIDTHS.map((w) => w.platform);
 
 test('is well-formed XML in a runtime extension namespace', () => {
   const { namespace } = descriptor(); // throws with line and column when malformed

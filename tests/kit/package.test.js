@@ -10,12 +10,14 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { spawnSync } = require('node:child_process');
-const { paths, descriptor } = require('./lib/kit');
+const { paths, descriptor, WIDTHS } = require('./lib/kit');
 const { makeFakeSdk, readCalls } = require('./lib/fake-sdk');
 
 const CLASS = 'com.velmorant.utils.VelmorantUtils';
-const PE_X86 = 0x014c;
-const PE_X64 = 0x8664;
+const [X86, X64] = WIDTHS;
+const MACHINES = Object.fromEntries(WIDTHS.map((w) => [w.preset, w.machine]));
+const missingDll = (w) => new RegExp(`missing \\S*${w.preset}/VelmorantUtils\\.dll`);
+const notItsWidth = (w) => new RegExp(`${w.preset}/VelmorantUtils\\.dll is not a ${w.platform} DLL`);
 
 // Just enough of a PE header for the script's width check, plus a tag so the
 // two DLLs can be told apart once staged.
@@ -39,7 +41,7 @@ const scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'velmorant-package-'));
 process.on('exit', () => fs.rmSync(scratch, { recursive: true, force: true }));
 
 // sdk: 'fake' (recording tools), 'empty' (a folder without them) or 'none'.
-function workspace({ sdk = 'fake', dlls = { 'windows-x86': PE_X86, 'windows-x64': PE_X64 } } = {}) {
+function workspace({ sdk = 'fake', dlls = MACHINES } = {}) {
   const dir = fs.mkdtempSync(path.join(scratch, 'run-'));
   const env = { ...process.env, VELMORANT_BUILD_DIR: path.join(dir, 'build'), VELMORANT_KIT_OUT: path.join(dir, 'out') };
   delete env.AIR_SDK_HOME;
@@ -69,10 +71,10 @@ function workspace({ sdk = 'fake', dlls = { 'windows-x86': PE_X86, 'windows-x64'
 test('refuses plainly, before running any tool, when something is missing', async (t) => {
   const cases = [
     ['no SDK and no DLLs', { sdk: 'none', dlls: {} },
-      [/AIR_SDK_HOME is not set/, /missing \S*windows-x86\/VelmorantUtils\.dll/, /missing \S*windows-x64\/VelmorantUtils\.dll/]],
+      [/AIR_SDK_HOME is not set/, ...WIDTHS.map(missingDll)]],
     ['an SDK folder without the tools', { sdk: 'empty' }, [/no compc in /, /no adt in /]],
-    ['the two DLLs swapped', { dlls: { 'windows-x86': PE_X64, 'windows-x64': PE_X86 } },
-      [/windows-x86\/VelmorantUtils\.dll is not a Windows-x86 DLL/, /windows-x64\/VelmorantUtils\.dll is not a Windows-x86-64 DLL/]],
+    ['the two DLLs swapped', { dlls: { [X86.preset]: X64.machine, [X64.preset]: X86.machine } },
+      WIDTHS.map(notItsWidth)],
   ];
   for (const [name, options, expected] of cases) {
     await t.test(name, () => {
@@ -105,8 +107,7 @@ test('builds both SWCs and the ANE with the SDK\'s compc and adt', () => {
   assert.deepEqual(args, [
     '-package', '-target', 'ane', path.join(out, 'VelmorantUtils.ane'), paths.descriptor,
     '-swc', path.join(out, 'VelmorantUtils.swc'),
-    '-platform', 'Windows-x86', '-C', path.join(stage, 'Windows-x86'), 'library.swf', 'VelmorantUtils.dll',
-    '-platform', 'Windows-x86-64', '-C', path.join(stage, 'Windows-x86-64'), 'library.swf', 'VelmorantUtils.dll',
+    ...WIDTHS.flatMap(({ platform }) => ['-platform', platform, '-C', path.join(stage, platform), 'library.swf', 'VelmorantUtils.dll']),
     '-platform', 'default', '-C', path.join(stage, 'default'), 'library.swf',
   ]);
   const platforms = args.filter((a, i) => args[i - 1] === '-platform');
@@ -114,13 +115,10 @@ test('builds both SWCs and the ANE with the SDK\'s compc and adt', () => {
 
   // Each platform gets its own DLL and the library.swf of the right tree.
   const swfFrom = (name) => sha(`swf from ${tree(name)}`);
-  assert.deepEqual(staged, {
-    [path.join(stage, 'Windows-x86', 'library.swf')]: swfFrom('src'),
-    [path.join(stage, 'Windows-x86', 'VelmorantUtils.dll')]: sha(ws.dllBytes['windows-x86']),
-    [path.join(stage, 'Windows-x86-64', 'library.swf')]: swfFrom('src'),
-    [path.join(stage, 'Windows-x86-64', 'VelmorantUtils.dll')]: sha(ws.dllBytes['windows-x64']),
-    [path.join(stage, 'default', 'library.swf')]: swfFrom('default'),
-  });
+  assert.deepEqual(staged, Object.fromEntries([...WIDTHS.flatMap(({ preset, platform }) => [
+    [path.join(stage, platform, 'library.swf'), swfFrom('src')],
+    [path.join(stage, platform, 'VelmorantUtils.dll'), sha(ws.dllBytes[preset])]]),
+  [path.join(stage, 'default', 'library.swf'), swfFrom('default')]]));
   assert.match(result.stdout, /wrote .*VelmorantUtils\.ane/);
 });
 
@@ -135,8 +133,8 @@ test('stops with an error, without packaging, when compc fails', () => {
 // DLLs must come from beside it and the output go where its header says.
 test('finds the DLLs and writes its output by itself, in the repository and in the release archive', async (t) => {
   const layouts = [
-    ['the repository', 'VelmorantUtils', { 'windows-x86': 'build/windows-x86', 'windows-x64': 'build/windows-x64' }, 'build/kit'],
-    ['the release archive', 'VelmorantUtils-1.0.0', { 'windows-x86': 'Windows-x86', 'windows-x64': 'Windows-x86-64' }, 'ane'],
+    ['the repository', 'VelmorantUtils', Object.fromEntries(WIDTHS.map((w) => [w.preset, `build/${w.preset}`])), 'build/kit'],
+    ['the release archive', 'VelmorantUtils-1.0.0', Object.fromEntries(WIDTHS.map((w) => [w.preset, w.platform])), 'ane'],
   ];
   for (const [name, top, dllFolders, outFolder] of layouts) {
     await t.test(name, () => {
@@ -145,7 +143,7 @@ test('finds the DLLs and writes its output by itself, in the repository and in t
       const sdk = makeFakeSdk(path.join(root, '..', 'sdk'));
       const bytes = {};
       for (const [preset, folder] of Object.entries(dllFolders)) {
-        bytes[preset] = fakeDll(preset === 'windows-x86' ? PE_X86 : PE_X64, preset);
+        bytes[preset] = fakeDll(MACHINES[preset], preset);
         fs.mkdirSync(path.join(root, folder), { recursive: true });
         fs.writeFileSync(path.join(root, folder, 'VelmorantUtils.dll'), bytes[preset]);
       }
@@ -160,8 +158,9 @@ test('finds the DLLs and writes its output by itself, in the repository and in t
       assert.equal(result.stdout, `package.sh: wrote ${file('VelmorantUtils.swc')} and ${file('VelmorantUtils.ane')}\n`);
       assert.ok(fs.existsSync(file('VelmorantUtils.ane')));
       const { staged } = readCalls(sdk.log).find((c) => c.tool === 'adt');
-      assert.equal(staged[path.join(out, 'stage', 'Windows-x86', 'VelmorantUtils.dll')], sha(bytes['windows-x86']));
-      assert.equal(staged[path.join(out, 'stage', 'Windows-x86-64', 'VelmorantUtils.dll')], sha(bytes['windows-x64']));
+      for (const { preset, platform } of WIDTHS) {
+        assert.equal(staged[path.join(out, 'stage', platform, 'VelmorantUtils.dll')], sha(bytes[preset]), platform);
+      }
     });
   }
 });

@@ -16,10 +16,20 @@ T takeFront(std::deque<T>& answers, T otherwise) {
     return answer;
 }
 
+// Counts the call, and says whether to record it.
+bool record(FakeUser32& fake, SystemCall call) {
+    ++fake.reached;
+    if (fake.recording) {
+        fake.calls.push_back(call);
+    }
+    return fake.recording;
+}
+
 BOOL WINAPI fakeEnumDisplaySettingsW(LPCWSTR deviceName, DWORD modeNumber, DEVMODEW* mode) {
     FakeUser32& fake = fakeUser32();
-    fake.calls.push_back(SystemCall::displayQuery);
-    fake.queries.push_back({deviceName, modeNumber, mode ? *mode : DEVMODEW{}});
+    if (record(fake, SystemCall::displayQuery)) {
+        fake.queries.push_back({deviceName, modeNumber, mode ? *mode : DEVMODEW{}});
+    }
     const BOOL answer = takeFront(fake.queryAnswers, TRUE);
     if (answer && mode != nullptr) {
         *mode = fake.currentMode;
@@ -30,8 +40,9 @@ BOOL WINAPI fakeEnumDisplaySettingsW(LPCWSTR deviceName, DWORD modeNumber, DEVMO
 LONG WINAPI fakeChangeDisplaySettingsExW(LPCWSTR deviceName, DEVMODEW* mode, HWND window, DWORD flags,
                                          LPVOID parameter) {
     FakeUser32& fake = fakeUser32();
-    fake.calls.push_back(SystemCall::displayChange);
-    fake.changes.push_back({deviceName, mode != nullptr, mode ? *mode : DEVMODEW{}, window, flags, parameter});
+    if (record(fake, SystemCall::displayChange)) {
+        fake.changes.push_back({deviceName, mode != nullptr, mode ? *mode : DEVMODEW{}, window, flags, parameter});
+    }
     const LONG answer = takeFront(fake.changeAnswers, static_cast<LONG>(DISP_CHANGE_SUCCESSFUL));
     if (answer == DISP_CHANGE_SUCCESSFUL && mode != nullptr) {
         fake.currentMode = *mode;
@@ -41,9 +52,10 @@ LONG WINAPI fakeChangeDisplaySettingsExW(LPCWSTR deviceName, DEVMODEW* mode, HWN
 
 BOOL WINAPI fakeSystemParametersInfoW(UINT action, UINT uiParam, PVOID pvParam, UINT winIni) {
     FakeUser32& fake = fakeUser32();
-    fake.calls.push_back(SystemCall::keyboard);
-    const auto* value = static_cast<const int32_t*>(pvParam);
-    fake.keyboardCalls.push_back({action, uiParam, value != nullptr, value ? *value : 0, winIni});
+    if (record(fake, SystemCall::keyboard)) {
+        const auto* value = static_cast<const int32_t*>(pvParam);
+        fake.keyboardCalls.push_back({action, uiParam, value != nullptr, value ? *value : 0, winIni});
+    }
     if (action == SPI_GETKEYBOARDSPEED) {
         if (!takeFront(fake.keyboardQueryAnswers, TRUE) || pvParam == nullptr) {
             return FALSE;

@@ -43,7 +43,9 @@ struct FakeUser32 {
     UINT keyboardSpeed = 31;
     std::deque<BOOL> keyboardQueryAnswers;  // the next speed queries' answers; TRUE once they run out
 
-    // What reached the system.
+    // What reached the system: every call counted, and while `recording`, each call with its arguments.
+    bool recording = true;
+    long reached = 0;
     std::vector<SystemCall> calls;
     std::vector<DisplayQuery> queries;
     std::vector<DisplayChange> changes;

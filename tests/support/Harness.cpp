@@ -19,8 +19,8 @@ std::string narrowPath(const std::wstring& path) {
     return narrow;
 }
 
-LoadedExtension::LoadedExtension(bool fakeSystem) {
-    const std::wstring path = besideThisProgram(L"VelmorantUtils.dll");
+LoadedExtension::LoadedExtension(bool fakeSystem, const wchar_t* fileName) {
+    const std::wstring path = besideThisProgram(fileName);
     if (air::loadExtension(path.c_str(), "ExtensionInitializer", "ExtensionFinalizer") != air::Status::ok) {
         return;
     }

@@ -17,11 +17,12 @@ struct Outcome {
     FREObject result;
 };
 
-// Loads VelmorantUtils.dll on construction and unloads it on destruction, so every instance starts from the
-// module's load-time state. With `fakeSystem` its USER32 imports answer from fakeUser32().
+// Loads VelmorantUtils.dll (or another extension beside this program) on construction and unloads it on
+// destruction, so every instance starts from the module's load-time state. With `fakeSystem` its USER32
+// imports answer from fakeUser32().
 class LoadedExtension {
 public:
-    explicit LoadedExtension(bool fakeSystem);
+    explicit LoadedExtension(bool fakeSystem, const wchar_t* fileName = L"VelmorantUtils.dll");
     ~LoadedExtension();
     LoadedExtension(const LoadedExtension&) = delete;
     LoadedExtension& operator=(const LoadedExtension&) = delete;

@@ -19,13 +19,16 @@ const paths = {
   defaultClass: path.join(kitDir, 'actionscript', 'default', 'com', 'velmorant', 'utils', 'VelmorantUtils.as'),
 };
 
-// The native library's function table, in its order.
-const TABLE = Object.freeze([
-  'as_setKeyboardSpeed',
-  'as_restoreKeyboardSpeed',
-  'as_setScreenResolution',
-  'as_restoreScreenResolution',
-]);
+// One line of a plain-text record in the repository, without its comments and blank lines, split in words.
+const records = (file) => fs.readFileSync(path.join(root, file), 'utf8').split('\n')
+  .filter((line) => line.trim() && !line.startsWith('#')).map((line) => line.trim().split(/\s+/));
+
+// The native library's function table, in its order, as the tests record it.
+const TABLE = Object.freeze(records('tests/support/table.txt').map(([name]) => name));
+
+// The two Windows builds: CMake preset, AIR platform name and PE machine type.
+const WIDTHS = Object.freeze(records('cmake/platforms.txt')
+  .map(([preset, , platform, machine]) => ({ preset, platform, machine: parseInt(machine, 16) })));
 
 const EXTENSION_ID = 'com.velmorant.VelmorantUtils';
 
@@ -149,4 +152,4 @@ function difference(a, b) {
   return [...new Set(a)].filter((x) => !other.has(x));
 }
 
-module.exports = { paths, TABLE, EXTENSION_ID, need, descriptor, projectVersion, callSites, difference };
+module.exports = { paths, TABLE, WIDTHS, EXTENSION_ID, need, descriptor, projectVersion, callSites, difference };
