@@ -1,9 +1,9 @@
 #!/bin/sh
 # Builds a preset's tree (windows-x86 unless windows-x64 is named) and runs the benchmark under Wine, in that
 # tree's own prefix: what each function of VelmorantUtils.dll costs beside the same system calls made directly
-# and beside an empty extension, and what loading it costs. Further arguments go to the benchmark (--rounds N,
-# --quick). The report goes to standard output, the build's messages to standard error.
-#   scripts/bench.sh [windows-x86|windows-x64] [--rounds N] [--quick]
+# and beside an empty extension, and what loading it costs. A further argument goes to the benchmark
+# (--quick). The report goes to standard output, the build's messages to standard error.
+#   scripts/bench.sh [windows-x86|windows-x64] [--quick]
 # The benchmark changes the display mode and the keyboard speed of the prefix while it runs and puts both
 # back; tests of the same tree that look at either must not run at the same time.
 set -eu
@@ -13,7 +13,7 @@ preset=windows-x86
 case "${1-}" in
     windows-x86 | windows-x64) preset=$1; shift ;;
     "" | -*) ;;
-    *) echo "usage: scripts/bench.sh [windows-x86|windows-x64] [--rounds N] [--quick]" >&2; exit 2 ;;
+    *) echo "usage: scripts/bench.sh [windows-x86|windows-x64] [--quick]" >&2; exit 2 ;;
 esac
 
 if [ "$preset" = windows-x86 ] && ! scripts/win32-runs.sh; then
