@@ -101,11 +101,15 @@ test('the unpacked kit/package.sh packages the archive\'s own DLLs', () => {
 test('a fresh clone of the commit makes the same bytes', { skip: dirty && 'the checkout has uncommitted changes' }, async () => {
   const { error, stdout } = await remade;
   assert.ifError(error && new Error(`scripts/release.sh in a clone failed:\n${stdout}`));
-  const again = path.join(scratch, 'again');
-  assert.equal(run('unzip', ['-q', path.join(clone, 'build', 'release', `${name}.zip`), '-d', again]).status, 0);
-  const differ = [...new Set([...filesUnder(unpacked), ...filesUnder(again)])].filter((file) =>
-    !fs.existsSync(path.join(again, file)) || !fs.existsSync(path.join(unpacked, file))
-    || sha(path.join(again, file)) !== sha(path.join(unpacked, file)));
+  // Both archives unpacked afresh: the other tests have added to the first unpacked folder.
+  const [first, again] = [releaseDir, path.join(clone, 'build', 'release')].map((dir, i) => {
+    const into = path.join(scratch, `compare-${i}`);
+    assert.equal(run('unzip', ['-q', path.join(dir, `${name}.zip`), '-d', into]).status, 0);
+    return into;
+  });
+  const differ = [...new Set([...filesUnder(first), ...filesUnder(again)])].filter((file) =>
+    !fs.existsSync(path.join(again, file)) || !fs.existsSync(path.join(first, file))
+    || sha(path.join(again, file)) !== sha(path.join(first, file)));
   assert.deepEqual(differ, [], `made again in ${clone}, these files differ`);
   for (const file of [`${name}.zip`, 'SHA256SUMS']) {
     assert.ok(fs.readFileSync(path.join(clone, 'build', 'release', file)).equals(fs.readFileSync(path.join(releaseDir, file))),
