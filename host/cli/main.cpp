@@ -50,8 +50,8 @@ const char usage[] =
     "  system: display 1024x768, 32 bpp, 60 Hz; keyboard speed 31\n"
     "\n"
     "Exit status: 0 when every step ran, whatever the functions returned; 1 when the module, an entry\n"
-    "point or a named function is missing, or a function returned a handle the runtime never made or\n"
-    "broke the C calling convention; 2 for a malformed command line.\n";
+    "point or a named function is missing, or a function returned a handle the runtime never made;\n"
+    "2 for a malformed command line.\n";
 
 struct Step {
     bool isSystemQuery = false;
@@ -231,15 +231,9 @@ bool inTable(FREContext context, const std::string& name) {
 
 void printSystem(const char* label) { std::printf("%s: %s\n", label, describeSystem().c_str()); }
 
-// Prints the runtime's account of a failure; a broken calling convention also gets what to do about it.
-int reportRuntimeError(air::Status status, const std::string& doing) {
+// Prints the runtime's account of a failure.
+int reportRuntimeError(const std::string& doing) {
     (void)std::fprintf(stderr, "velmorant-host: %s: %s\n", doing.c_str(), air::lastError());
-    if (status == air::Status::wrongCallingConvention) {
-        (void)std::fputs(
-            "velmorant-host: declare every function the runtime calls, and its function-pointer type, with "
-            "the C calling convention (no __stdcall)\n",
-            stderr);
-    }
     return exitFailure;
 }
 
@@ -260,7 +254,7 @@ bool runCall(FREContext context, const Step& step, bool trace) {
         air::call(context, step.name.c_str(), static_cast<uint32_t>(arguments.size()), arguments.data(), &result);
     if (status != air::Status::ok) {
         std::printf("%s -> error\n", shown.c_str());
-        reportRuntimeError(status, step.name);
+        reportRuntimeError(step.name);
         return false;
     }
     std::printf("%s -> %s\n", shown.c_str(), describe(result).c_str());
@@ -275,12 +269,12 @@ int run(const Options& options) {
     const air::Status loaded =
         air::loadExtension(windowsPath(options.module).c_str(), options.initializer.c_str(), options.finalizer.c_str());
     if (loaded != air::Status::ok) {
-        return reportRuntimeError(loaded, "cannot load " + moduleName);
+        return reportRuntimeError("cannot load " + moduleName);
     }
     FREContext context = nullptr;
     const air::Status opened = air::createContext(options.contextType.c_str(), &context);
     if (opened != air::Status::ok) {
-        reportRuntimeError(opened, "cannot open a context");
+        reportRuntimeError("cannot open a context");
         air::unloadExtension();
         return exitFailure;
     }
@@ -310,7 +304,7 @@ int run(const Options& options) {
     std::fflush(stdout);
     const air::Status unloaded = air::unloadExtension();
     if (unloaded != air::Status::ok) {
-        status = reportRuntimeError(unloaded, "unloading " + moduleName);
+        status = reportRuntimeError("unloading " + moduleName);
     }
     return status;
 }

@@ -7,7 +7,6 @@
 #include <unordered_set>
 #include <vector>
 
-#include "CheckedCall.h"
 
 namespace {
 
@@ -119,15 +118,6 @@ air::Status fail(air::Status status, std::string why) {
     return status;
 }
 
-// For a call into the extension that moved the caller's stack pointer by `drift` bytes.
-air::Status wrongConvention(const std::string& callee, int32_t drift) {
-    return fail(air::Status::wrongCallingConvention,
-                callee + " moved its caller's stack pointer by " + std::to_string(drift) +
-                    " bytes: it does not use the C calling convention the runtime calls with (a function built "
-                    "__stdcall removes its own arguments), so inside a real runtime every call to it would leave "
-                    "the stack off");
-}
-
 // The system's own words for an error; some of them name the file, as %1.
 std::string systemMessage(DWORD code, const std::string& file) {
     char* text = nullptr;
@@ -159,10 +149,10 @@ __attribute__((noinline)) void scribbleStack() {
     asm volatile("" : : "r"(area) : "memory");
 }
 
-__attribute__((noinline)) FREObject invoke(int32_t* drift, FREFunction function, FREContext context, void* data,
-                                           uint32_t count, FREObject* arguments) {
+__attribute__((noinline)) FREObject invoke(FREFunction function, FREContext context, void* data, uint32_t count,
+                                           FREObject* arguments) {
     scribbleStack();
-    return air::callChecked(drift, function, context, data, count, arguments);
+    return function(context, data, count, arguments);
 }
 
 }  // namespace
@@ -257,13 +247,7 @@ Status loadExtension(const wchar_t* path, const char* initializerName, const cha
     rt.extensionData = nullptr;
     rt.contextInitializer = nullptr;
     rt.contextFinalizer = nullptr;
-    int32_t drift = 0;
-    callChecked(&drift, initializer, &rt.extensionData, &rt.contextInitializer, &rt.contextFinalizer);
-    if (drift != 0) {
-        // What such an initializer handed over cannot be trusted, and nothing more of the module is called.
-        FreeLibrary(module);
-        return wrongConvention(initializerName, drift);
-    }
+    initializer(&rt.extensionData, &rt.contextInitializer, &rt.contextFinalizer);
     rt.module = module;
     rt.finalizer = finalizer;
     rt.callingThread = GetCurrentThreadId();
@@ -280,11 +264,7 @@ Status unloadExtension() {
         const Status disposed = disposeContext(rt.contexts.back().get());
         status = status == Status::ok ? disposed : status;
     }
-    int32_t drift = 0;
-    callChecked(&drift, rt.finalizer, rt.extensionData);
-    if (drift != 0 && status == Status::ok) {
-        status = wrongConvention("the extension finalizer", drift);
-    }
+    rt.finalizer(rt.extensionData);
     FreeLibrary(rt.module);
     rt.module = nullptr;
     rt.values.clear();
@@ -308,12 +288,8 @@ Status createContext(const char* contextType, FREContext* context) {
         return fail(Status::entryPointMissing, "the extension's initializer handed over no context initializer");
     }
     auto created = std::make_unique<Context>();
-    int32_t drift = 0;
-    callChecked(&drift, rt.contextInitializer, rt.extensionData, contextType ? contextType : "", created.get(),
-                &created->functionCount, &created->functions);
-    if (drift != 0) {
-        return wrongConvention("the context initializer", drift);
-    }
+    rt.contextInitializer(rt.extensionData, contextType ? contextType : "", created.get(), &created->functionCount,
+                          &created->functions);
     if (created->functions == nullptr) {
         created->functionCount = 0;
     }
@@ -326,12 +302,11 @@ Status disposeContext(FREContext context) {
     Runtime& rt = runtime();
     for (auto it = rt.contexts.begin(); it != rt.contexts.end(); ++it) {
         if (it->get() == context) {
-            int32_t drift = 0;
             if (rt.contextFinalizer != nullptr) {
-                callChecked(&drift, rt.contextFinalizer, context);
+                rt.contextFinalizer(context);
             }
             rt.contexts.erase(it);
-            return drift == 0 ? Status::ok : wrongConvention("the context finalizer", drift);
+            return Status::ok;
         }
     }
     return fail(Status::noSuchContext, "no such context");
@@ -379,13 +354,8 @@ Status call(FREContext handle, const char* name, uint32_t argumentCount, const F
     }
     rt.requests.clear();
     rt.insideCall = true;
-    int32_t drift = 0;
-    const FREObject returned = invoke(&drift, row->function, handle, row->functionData, argumentCount, placed);
+    const FREObject returned = invoke(row->function, handle, row->functionData, argumentCount, placed);
     rt.insideCall = false;
-    // A stack left off makes the result suspect too, so the convention is what gets reported.
-    if (drift != 0) {
-        return wrongConvention(name, drift);
-    }
     if (returned != nullptr && find(returned) == nullptr) {
         return fail(Status::invalidResult, "the function returned a handle the runtime never made");
     }

@@ -4,8 +4,7 @@
 //
 // It also keeps a few promises the real runtime does not make, so that faults in an extension show:
 // arguments end right before an inaccessible page, the stack below a call is scribbled over before the
-// call, every handle a function returns must be one the runtime made, and on 32-bit x86 every call into the
-// extension must leave the stack pointer where the C calling convention leaves it.
+// call, and every handle a function returns must be one the runtime made.
 #pragma once
 
 #include "NativeExtension.h"
@@ -34,9 +33,6 @@ enum class Status : int32_t {
     noSuchFunction,
     tooManyArguments,  // more than fit before the inaccessible page
     invalidResult,     // the function returned a handle this runtime never made
-    // A function of the extension moved the caller's stack pointer: it does not use the C calling convention
-    // (built __stdcall, it removes its own arguments). Only 32-bit x86 has more than one convention.
-    wrongCallingConvention,
 };
 
 enum class Kind : int32_t { none, integer, boolean, string };
@@ -52,8 +48,7 @@ AIR_RUNTIME_API int32_t intOf(FREObject object);
 AIR_RUNTIME_API bool boolOf(FREObject object);
 
 // --- The extension's lifecycle. ---
-// Loads the module, finds both entry points by name and calls the initializer once. An initializer that breaks
-// the calling convention leaves nothing loaded.
+// Loads the module, finds both entry points by name and calls the initializer once.
 AIR_RUNTIME_API Status loadExtension(const wchar_t* path, const char* initializerName, const char* finalizerName);
 // Disposes every open context, calls the extension finalizer and unloads the module, whatever they report;
 // returns the first failure among them.
@@ -62,7 +57,6 @@ AIR_RUNTIME_API HMODULE extensionModule();
 // What went wrong in the last failed call, in words.
 AIR_RUNTIME_API const char* lastError();
 
-// A context whose initializer breaks the calling convention is not opened.
 AIR_RUNTIME_API Status createContext(const char* contextType, FREContext* context);
 // The context is gone afterwards, whatever its finalizer did.
 AIR_RUNTIME_API Status disposeContext(FREContext context);
