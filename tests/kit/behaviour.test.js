@@ -147,24 +147,46 @@ describe('isSupported is false, and nothing is called or throws', () => {
 });
 
 describe('when the application exits', () => {
-  it('puts back the screen mode, and not the keyboard speed, by default', () => {
-    open();
+  // A fresh shared object, the steps (a switch that Windows accepts unless refused), then the exit: what the
+  // exit called.
+  const STEPS = {
+    switch: (subject) => subject.setScreenResolution(800, 600),
+    speed: (subject) => subject.setKeyboardSpeed(5),
+    restoreScreen: (subject) => subject.restoreScreenResolution(),
+    restoreSpeed: (subject) => subject.restoreKeyboardSpeed(),
+  };
+  function exitAfter(steps, { screen = true, keyboard = false, refused = false, cancel = false } = {}) {
+    VelmorantUtils.instance.dispose();
+    NativeApplication.reset();
+    const subject = open();
+    Object.assign(subject, { restoreScreenOnExit: screen, restoreKeyboardOnExit: keyboard });
+    ExtensionContext.willReturn('as_setScreenResolution', !refused);
+    for (const step of steps) STEPS[step](subject);
+    if (cancel) NativeApplication.nativeApplication.addEventListener('exiting', (event) => event.preventDefault());
+    const before = calls().length;
     NativeApplication.dispatchExiting();
-    assert.deepEqual(called(), ['as_restoreScreenResolution']);
+    return calls().slice(before).map((e) => e.functionName);
+  }
+  const BOTH = ['switch', 'speed'];
+
+  it('puts back the screen mode, and not the keyboard speed, by default', () => {
+    assert.deepEqual(exitAfter(BOTH), ['as_restoreScreenResolution']);
   });
 
   it('puts back what the two settings ask for', () => {
-    const subject = open();
-    subject.restoreScreenOnExit = false;
-    subject.restoreKeyboardOnExit = true;
-    NativeApplication.dispatchExiting();
-    assert.deepEqual(called(), ['as_restoreKeyboardSpeed']);
+    assert.deepEqual(exitAfter(BOTH, { screen: false, keyboard: true }), ['as_restoreKeyboardSpeed']);
   });
 
   it('restores nothing when an application listener cancels the exit', () => {
-    open().restoreKeyboardOnExit = true;
-    NativeApplication.nativeApplication.addEventListener('exiting', (event) => event.preventDefault());
-    NativeApplication.dispatchExiting();
-    assert.deepEqual(called(), []);
+    assert.deepEqual(exitAfter(BOTH, { keyboard: true, cancel: true }), []);
+  });
+
+  it('puts back only what was changed and not restored since', () => {
+    const keyboard = true;
+    assert.deepEqual(exitAfter([], { keyboard }), []);
+    assert.deepEqual(exitAfter(['switch'], { refused: true }), [], 'a refused switch');
+    assert.deepEqual(exitAfter([...BOTH, 'restoreScreen', 'restoreSpeed'], { keyboard }), [], 'both restored');
+    assert.deepEqual(exitAfter([...BOTH, 'restoreScreen', 'restoreSpeed', ...BOTH], { keyboard }),
+      ['as_restoreScreenResolution', 'as_restoreKeyboardSpeed'], 'changed again after the restores');
   });
 });
