@@ -50,7 +50,7 @@ test('is named for the project version, checked by SHA256SUMS, and its changelog
   assert.equal(released && released[1], projectVersion());
 });
 
-test('holds exactly the release layout, each binary of its width, only package.sh executable', () => {
+test('holds exactly the release layout, each binary of its width, only the two scripts executable', () => {
   const kit = run('git', ['ls-files', 'kit', 'examples'], { cwd: root }).stdout.split('\n').filter(Boolean);
   const binaries = WIDTHS.flatMap(({ platform, machine }) => [`${platform}/VelmorantUtils.dll`,
     `tools/${platform}/Adobe AIR.dll`, `tools/${platform}/velmorant-host.exe`].map((file) => ({ file, machine })));
@@ -103,8 +103,8 @@ test('VelmorantUtils.ane: the mimetype first and stored, adt\'s layout, the kit\
   // The first local header: its signature, method 0 (stored), the name, then the content itself.
   const [method, size, nameLength, extra] = [8, 18, 26, 28].map((at) => (at === 18 ? bytes.readUInt32LE(at) : bytes.readUInt16LE(at)));
   assert.equal(bytes.readUInt32LE(0), 0x04034b50);
-  assert.equal(method, 0, 'the mimetype is compressed');
   assert.equal(bytes.toString('latin1', 30, 30 + nameLength), 'mimetype');
+  assert.equal(method, 0, 'the mimetype is compressed');
   assert.equal(bytes.toString('latin1', 30 + nameLength + extra, 30 + nameLength + extra + size),
     'application/vnd.adobe.air-native-extension-package+zip');
   assert.deepEqual(entries(), ANE_ENTRIES);
