@@ -117,8 +117,8 @@ Each DLL needs nothing beside it: no C or C++ runtime to redistribute.
 
 FROM THE ARCHIVE TO A PACKAGED APPLICATION
 
-With an AIR SDK of version 50 or later (AIR_SDK_HOME below); examples/resolution-picker/README.md has
-every command for its sample application.
+With an AIR SDK of version 50 or later, whose bin/ folder holds amxmlc, adl and adt;
+examples/resolution-picker/README.md has every command for its sample application.
 
 1. Compile with VelmorantUtils.ane on the external library path and a SWF version of at least 50:
      amxmlc -swf-version=50 -external-library-path+=VelmorantUtils.ane -output MyApp.swf src\MyApp.as
