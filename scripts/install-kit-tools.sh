@@ -10,20 +10,15 @@ stamp=$tests/node_modules/.velmorant-lock.sha256
 
 say() { printf 'install-kit-tools: %s\n' "$*"; }
 
-apt_updated=no
 apt_install() {
     local runner=()
     if [ "$(id -u)" -ne 0 ]; then
         command -v sudo >/dev/null 2>&1 || { say "need root (or sudo) to install: $*" >&2; exit 1; }
         runner=(sudo)
     fi
-    if [ "$apt_updated" = no ]; then
-        "${runner[@]}" apt-get update -qq
-        apt_updated=yes
-    fi
     # Slim Debian images lack the man folders the JRE's post-install links into.
     "${runner[@]}" mkdir -p /usr/share/man/man1
-    DEBIAN_FRONTEND=noninteractive "${runner[@]}" apt-get install -y -qq --no-install-recommends "$@"
+    "${runner[@]}" "$root/scripts/apt-install.sh" --no-install-recommends "$@"
 }
 
 if ! command -v java >/dev/null 2>&1; then

@@ -11,8 +11,7 @@ if ! command -v zip >/dev/null || ! command -v unzip >/dev/null; then
         echo "install-toolchain: zip or unzip is missing, and installing Debian's zip and unzip needs root" >&2
         exit 1
     fi
-    apt-get update -q
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -q zip unzip
+    "$(dirname "$0")/apt-install.sh" zip unzip
 fi
 
 have_all() {
@@ -37,13 +36,11 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 
 echo "install-toolchain: installing mingw-w64, LLVM's linker, Wine, CMake, Ninja, GoogleTest, clang-tidy and Unicorn from Debian's packages"
-export DEBIAN_FRONTEND=noninteractive
 # Wine's 32-bit half comes from the i386 architecture.
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
 fi
-apt-get update -q
-apt-get install -y -q \
+"$(dirname "$0")/apt-install.sh" \
     g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686 \
     g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 \
     lld \

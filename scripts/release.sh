@@ -86,7 +86,9 @@ VelmorantUtils.dll is a native extension library for Adobe AIR applications on W
 calls four functions by name through an extension context:
 
   as_setScreenResolution(width, height)  switches the default display to that size, keeping the rest of
-                                         the mode; true when Windows accepts it
+                                         the mode; true when Windows accepts it. A third argument of
+                                         1 makes the switch temporary: Windows undoes it by itself
+                                         when the application's process ends
   as_restoreScreenResolution()           puts back the mode from before the first switch
   as_setKeyboardSpeed(speed)             sets the keyboard auto-repeat speed, 0 (slow) to 31 (fast),
                                          stored in the user's profile
@@ -158,7 +160,8 @@ It switches, prints the mode, restores and prints the mode again:
   as_restoreScreenResolution() -> null
   system: display 1920x1080, 32 bpp, 60 Hz; keyboard speed 31
 
-with your own display's mode, depth, frequency and keyboard speed. For the 64-bit DLL, on 64-bit
+with your own display's mode, depth, frequency and keyboard speed. With as_setScreenResolution:800,600,1
+and no restore, the switch is temporary: Windows puts your mode back as velmorant-host exits. For the 64-bit DLL, on 64-bit
 Windows, write Windows-x86-64 for Windows-x86 in both paths. velmorant-host.exe --help lists every step.
 EOF
 

@@ -36,23 +36,25 @@ const calls = () => ExtensionContext.events.slice(opened).filter((e) => e.event 
 const called = () => calls().map((e) => e.functionName);
 const disposals = () => ExtensionContext.events.filter((e) => e.event === 'dispose');
 
-// method, its arguments, and the table entry it must reach with them. The
-// numbers differ so that a swapped or dropped argument shows.
+// method, its arguments, the table entry it must reach and, where they
+// differ, the arguments it must pass on. The numbers differ so that a swapped
+// or dropped argument shows; a switch is temporary (1) unless asked not to be.
 const FORWARDING = [
-  ['setScreenResolution', [1920, 1080], 'as_setScreenResolution'],
+  ['setScreenResolution', [1920, 1080], 'as_setScreenResolution', [1920, 1080, 1]],
+  ['setScreenResolution', [1920, 1080, false], 'as_setScreenResolution', [1920, 1080, 0]],
   ['restoreScreenResolution', [], 'as_restoreScreenResolution'],
   ['setKeyboardSpeed', [31], 'as_setKeyboardSpeed'],
   ['restoreKeyboardSpeed', [], 'as_restoreKeyboardSpeed'],
 ];
 
 describe('each method calls its own table entry', () => {
-  for (const [method, args, functionName] of FORWARDING) {
-    it(`${method}(${args.join(', ')}) calls ${functionName} once with the same integers`, () => {
+  for (const [method, args, functionName, passed = args] of FORWARDING) {
+    it(`${method}(${args.join(', ')}) calls ${functionName} once with ${passed.join(', ')}`, () => {
       open()[method](...args);
       const seen = calls();
       assert.equal(seen.length, 1, `expected one call, got ${JSON.stringify(seen)}`);
       assert.equal(seen[0].functionName, functionName);
-      assert.deepEqual(seen[0].args, args);
+      assert.deepEqual(seen[0].args, passed);
       for (const arg of seen[0].args) assert.ok(Number.isInteger(arg), `${JSON.stringify(arg)} is not an integer`);
     });
   }

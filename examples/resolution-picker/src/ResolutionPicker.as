@@ -37,9 +37,9 @@ package
             for each (var speed:int in SPEEDS)
                 addRow("Keyboard speed " + speed, speedSetter(speed));
             addRow("Restore the keyboard speed", restoreSpeed);
-            // A switch lasts while this application has the screen: Windows
-            // may put the user's own mode back when another one is active, so
-            // the chosen size is asked for again each time this one is.
+            // The class's switch is temporary: Windows drops it when the
+            // desktop switches (a UAC prompt, a locked screen), so the chosen
+            // size is asked for again each time the application is active.
             NativeApplication.nativeApplication.addEventListener(Event.ACTIVATE, reapply);
         }
 

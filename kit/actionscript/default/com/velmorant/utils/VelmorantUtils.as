@@ -57,7 +57,7 @@ package com.velmorant.utils
         }
 
         /** Always false: the screen mode is left alone. */
-        public function setScreenResolution(width:int, height:int):Boolean
+        public function setScreenResolution(width:int, height:int, temporary:Boolean = true):Boolean
         {
             return false;
         }

@@ -150,11 +150,20 @@ package com.velmorant.utils
         /**
          * Switches the screen to width x height.
          *
+         * <p>A temporary switch, the default, is one that Windows undoes by
+         * itself: it drops the mode when the desktop switches (a UAC prompt,
+         * a locked screen) without applying it again, and, as observed
+         * though not documented, puts the stored mode back when the
+         * application's process ends, however it ends.
+         * An application that must keep its mode switches again on
+         * Event.ACTIVATE. With temporary false the mode lasts until it is
+         * restored or the user signs out.</p>
+         *
          * @return true when the system accepted the mode; false when it
          * refused it, when the current mode could not be read, or without the
          * native extension.
          */
-        public function setScreenResolution(width:int, height:int):Boolean
+        public function setScreenResolution(width:int, height:int, temporary:Boolean = true):Boolean
         {
             if (context == null)
                 return false;
@@ -162,7 +171,8 @@ package com.velmorant.utils
             {
                 // The library answers null, not false, when it could not even
                 // read the current mode; both mean the screen did not change.
-                var accepted:Boolean = context.call(SET_SCREEN_RESOLUTION, width, height) === true;
+                // It takes the third argument as an integer, not a Boolean.
+                var accepted:Boolean = context.call(SET_SCREEN_RESOLUTION, width, height, temporary ? 1 : 0) === true;
                 if (accepted)
                     screenOutstanding = true;
                 return accepted;
