@@ -129,12 +129,14 @@ examples/resolution-picker/README.md has every command for its sample applicatio
    and <extensions><extensionID>com.velmorant.VelmorantUtils</extensionID></extensions>.
 3. Try it with ADL, the .ane unzipped into a folder named VelmorantUtils.ane inside a folder DIR:
      adl -profile extendedDesktop -extdir DIR MyApp-app.xml .
-4. Package it as a captive-runtime folder or a native installer (an .air file cannot carry a native
-   extension), with -extdir naming a folder that holds VelmorantUtils.ane as it is:
+4. Package it as a captive-runtime folder (an .air file cannot carry a native extension), with -extdir
+   naming a folder that holds VelmorantUtils.ane as it is:
      adt -package -storetype pkcs12 -keystore cert.p12 -target bundle MyApp MyApp-app.xml MyApp.swf -extdir EXT
-     adt -package -storetype pkcs12 -keystore cert.p12 -target native MyApp.exe MyApp-app.xml MyApp.swf -extdir EXT
-5. For a 64-bit application add <architecture>64</architecture> to the descriptor and try it with adl64;
-   the runtime then loads Windows-x86-64/VelmorantUtils.dll from the extension.
+   A native installer (-target native MyApp.exe) works the same way, but from AIR 33 on it carries no
+   runtime and cannot download one, so the SDK's documentation discourages it.
+5. For a 64-bit application add <architecture>64</architecture> to the descriptor, try it with adl64 and
+   package it with -arch x64 after -target bundle; the runtime then loads Windows-x86-64/VelmorantUtils.dll
+   from the extension.
 
 To package or sign the extension with your own SDK's adt instead, on Linux or macOS (package.sh runs the
 SDK's bin/compc and bin/adt, and needs unzip or python3), from this folder:

@@ -8,8 +8,9 @@
 #   build.sh native           bin/ResolutionPicker.exe, a native installer
 #
 # VELMORANT_ANE names the .ane (by default the one two folders up, as in the release archive). ARCH=64 makes
-# a 64-bit application: adl64, and <architecture>64</architecture> in the descriptor. bundle and native sign
-# with the .p12 certificate that AIR_CERTIFICATE names; adt asks for its password.
+# a 64-bit application: adl64, <architecture>64</architecture> in the descriptor and -arch x64 for the
+# bundle. bundle and native sign with the .p12 certificate that AIR_CERTIFICATE names; adt asks for its
+# password.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 ane=${VELMORANT_ANE:-$here/../../VelmorantUtils.ane}
@@ -46,7 +47,10 @@ package() {
     # adt takes packaged .ane files from -extdir.
     mkdir -p "$bin/ane"
     cp "$ane" "$bin/ane/VelmorantUtils.ane"
-    (cd "$bin" && sdk adt -package -storetype pkcs12 -keystore "$AIR_CERTIFICATE" -target "$1" "$2" \
+    # -arch picks the bundle's executable: 32-bit unless told.
+    local arch=()
+    [ "$1" = bundle ] && [ "${ARCH:-32}" = 64 ] && arch=(-arch x64)
+    (cd "$bin" && sdk adt -package -storetype pkcs12 -keystore "$AIR_CERTIFICATE" -target "$1" "${arch[@]}" "$2" \
         "$app-app.xml" "$app.swf" -extdir ane)
 }
 
