@@ -121,9 +121,10 @@ if [ ${#problems[@]} -gt 0 ]; then
     exit 1
 fi
 
-stage=$out_dir/stage
-rm -rf "$stage"
-mkdir -p "$stage/Windows-x86" "$stage/Windows-x86-64" "$stage/default"
+# The staging folder is temporary, so that nothing but the SWC and the ANE is left beside them.
+stage=$(mktemp -d)
+trap 'rm -rf "$stage"' EXIT
+mkdir -p "$out_dir" "$stage/Windows-x86" "$stage/Windows-x86-64" "$stage/default"
 
 swc=$out_dir/VelmorantUtils.swc
 default_swc=$stage/default.swc

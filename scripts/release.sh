@@ -1,7 +1,8 @@
 #!/bin/sh
 # Makes the release of the checked-out commit: build/release/VelmorantUtils-<version>.zip and
-# build/release/SHA256SUMS. Under one top folder the archive holds both DLLs, the extension kit,
-# velmorant-host with the stand-in runtime for each width, a README, the licence and the changelog.
+# build/release/SHA256SUMS. Under one top folder the archive holds both DLLs, VelmorantUtils.ane made from
+# them and the kit (scripts/make-ane.py), the extension kit, velmorant-host with the stand-in runtime for
+# each width, a README, the licence and the changelog.
 #   scripts/release.sh [--dirty]
 # The same commit gives the same bytes: the entries in a fixed order, with fixed permissions, and every
 # timestamp the commit's. A checkout with uncommitted changes is refused, unless --dirty is given; the archive
@@ -39,6 +40,8 @@ if [ -n "$(git status --porcelain)" ]; then
 fi
 
 scripts/install-toolchain.sh
+# Apache Royale's compc, for the ANE's library.swf files.
+scripts/install-kit-tools.sh
 need zip "install Debian's zip package (scripts/install-toolchain.sh does, as root)"
 need sha256sum "install Debian's coreutils package"
 
@@ -67,8 +70,8 @@ builds | while read -r preset platform; do
     install -D -m 0644 "build/$preset/velmorant-host.exe" "$top/tools/$platform/velmorant-host.exe"
     install -D -m 0644 "build/$preset/Adobe AIR.dll" "$top/tools/$platform/Adobe AIR.dll"
 done
-# The kit as the commit has it: a file's permissions follow its mode in git.
-git ls-files --stage -- kit | while read -r mode _ _ path; do
+# The kit and the sample application as the commit has them: a file's permissions follow its mode in git.
+git ls-files --stage -- kit examples | while read -r mode _ _ path; do
     case "$mode" in
         100755) permissions=0755 ;;
         *) permissions=0644 ;;
@@ -76,6 +79,8 @@ git ls-files --stage -- kit | while read -r mode _ _ path; do
     install -D -m "$permissions" "$path" "$top/$path"
 done
 install -m 0644 LICENSE CHANGELOG.md "$top/"
+# From the kit and the DLLs as the archive holds them, so the package carries the same bytes.
+/usr/bin/python3 scripts/make-ane.py "$top/kit" "$top" "$top/VelmorantUtils.ane"
 cat >"$top/README.txt" <<EOF
 VelmorantUtils $version
 
@@ -83,7 +88,9 @@ VelmorantUtils.dll is a native extension library for Adobe AIR applications on W
 calls four functions by name through an extension context:
 
   as_setScreenResolution(width, height)  switches the default display to that size, keeping the rest of
-                                         the mode; true when Windows accepts it
+                                         the mode; true when Windows accepts it. A third argument of
+                                         1 makes the switch temporary: Windows undoes it by itself
+                                         when the application's process ends
   as_restoreScreenResolution()           puts back the mode from before the first switch
   as_setKeyboardSpeed(speed)             sets the keyboard auto-repeat speed, 0 (slow) to 31 (fast),
                                          stored in the user's profile
@@ -95,11 +102,14 @@ ActionScript class calls the screen's restore when the application exits.
 
 WHAT IS IN THIS ARCHIVE
 
+  VelmorantUtils.ane                 the native extension, ready for an application: both DLLs, the
+                                     descriptor and the ActionScript class; unsigned
   Windows-x86/VelmorantUtils.dll     the library for 32-bit AIR applications
   Windows-x86-64/VelmorantUtils.dll  the same library for 64-bit (Windows-x86-64) applications
   kit/                               extension.xml (the descriptor), the ActionScript class in
                                      actionscript/src, a do-nothing class for other platforms in
                                      actionscript/default, and package.sh, which builds the ANE
+  examples/resolution-picker/        a small sample application, with its descriptor and the commands
   tools/Windows-x86/                 velmorant-host.exe and "Adobe AIR.dll", a small stand-in for the
   tools/Windows-x86-64/              AIR runtime: they load the DLL of the same width and call its
                                      functions, to try it without the AIR SDK
@@ -109,15 +119,33 @@ WHAT IS IN THIS ARCHIVE
 Each DLL needs nothing beside it: no C or C++ runtime to redistribute.
 
 
-PACKAGING IT INTO AN ANE
+FROM THE ARCHIVE TO A PACKAGED APPLICATION
 
-On Linux or macOS, with an AIR SDK (package.sh runs its bin/compc and bin/adt, and needs unzip or
-python3), from this folder:
+With an AIR SDK of version 50 or later, whose bin/ folder holds amxmlc, adl and adt;
+examples/resolution-picker/README.md has every command for its sample application.
+
+1. Compile with VelmorantUtils.ane on the external library path and a SWF version of at least 50:
+     amxmlc -swf-version=50 -external-library-path+=VelmorantUtils.ane -output MyApp.swf src\MyApp.as
+2. In the application descriptor (MyApp-app.xml): the namespace
+   http://ns.adobe.com/air/application/50.0 or later, <supportedProfiles>extendedDesktop</supportedProfiles>,
+   and <extensions><extensionID>com.velmorant.VelmorantUtils</extensionID></extensions>.
+3. Try it with ADL, the .ane unzipped into a folder named VelmorantUtils.ane inside a folder DIR:
+     adl -profile extendedDesktop -extdir DIR MyApp-app.xml .
+4. Package it as a captive-runtime folder (an .air file cannot carry a native extension), with -extdir
+   naming a folder that holds VelmorantUtils.ane as it is:
+     adt -package -storetype pkcs12 -keystore cert.p12 -target bundle MyApp MyApp-app.xml MyApp.swf -extdir EXT
+   A native installer (-target native MyApp.exe) works the same way, but from AIR 33 on it carries no
+   runtime and cannot download one, so the SDK's documentation discourages it.
+5. For a 64-bit application add <architecture>64</architecture> to the descriptor, try it with adl64 and
+   package it with -arch x64 after -target bundle; the runtime then loads Windows-x86-64/VelmorantUtils.dll
+   from the extension.
+
+To package or sign the extension with your own SDK's adt instead, on Linux or macOS (package.sh runs the
+SDK's bin/compc and bin/adt, and needs unzip or python3), from this folder:
 
   AIR_SDK_HOME=/path/to/AIRSDK kit/package.sh
 
-It builds ane/VelmorantUtils.swc and ane/VelmorantUtils.ane in this folder from the kit and the two DLLs
-here, or says plainly what is missing.
+It writes ane/VelmorantUtils.swc and an ane/VelmorantUtils.ane with the same entries as the one above.
 
 
 TRYING IT ON WINDOWS
@@ -136,7 +164,8 @@ It switches, prints the mode, restores and prints the mode again:
   as_restoreScreenResolution() -> null
   system: display 1920x1080, 32 bpp, 60 Hz; keyboard speed 31
 
-with your own display's mode, depth, frequency and keyboard speed. For the 64-bit DLL, on 64-bit
+with your own display's mode, depth, frequency and keyboard speed. With as_setScreenResolution:800,600,1
+and no restore, the switch is temporary: Windows puts your mode back as velmorant-host exits. For the 64-bit DLL, on 64-bit
 Windows, write Windows-x86-64 for Windows-x86 in both paths. velmorant-host.exe --help lists every step.
 EOF
 

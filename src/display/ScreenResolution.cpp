@@ -12,8 +12,12 @@ namespace {
 int32_t displayModeSaved;
 DEVMODEW savedDisplayMode;
 
-// Flags 0: the mode is neither written to the stored display settings nor marked as temporary.
-LONG applyDisplayMode(DEVMODEW* mode) { return ChangeDisplaySettingsExW(nullptr, mode, nullptr, 0, nullptr); }
+// Never CDS_UPDATEREGISTRY: the mode is not written to the stored display settings. CDS_FULLSCREEN marks it
+// temporary: Windows drops it at a desktop switch and, as observed though not documented, puts the stored mode
+// back when this process ends, however it ends.
+LONG applyDisplayMode(DEVMODEW* mode, DWORD flags) {
+    return ChangeDisplaySettingsExW(nullptr, mode, nullptr, flags, nullptr);
+}
 
 }  // namespace
 
@@ -25,6 +29,13 @@ extern "C" FREObject as_setScreenResolution(FREContext, void*, uint32_t argument
     int32_t width = 0;
     int32_t height = 0;
     if (FREGetObjectAsInt32(arguments[0], &width) != FRE_OK || FREGetObjectAsInt32(arguments[1], &height) != FRE_OK) {
+        return nullptr;
+    }
+    // An optional third argument: 1 asks for a temporary switch, 0 for the lasting one two arguments make.
+    // Anything else is as malformed as a width that is not an integer, and is refused before any system call.
+    int32_t temporary = 0;
+    if (argumentCount > 2 &&
+        (FREGetObjectAsInt32(arguments[2], &temporary) != FRE_OK || static_cast<uint32_t>(temporary) > 1)) {
         return nullptr;
     }
 
@@ -41,7 +52,7 @@ extern "C" FREObject as_setScreenResolution(FREContext, void*, uint32_t argument
     // Only the size changes: dmFields, depth, frequency and the rest are requested as the query reported them.
     mode.dmPelsWidth = static_cast<DWORD>(width);
     mode.dmPelsHeight = static_cast<DWORD>(height);
-    const LONG answer = applyDisplayMode(&mode);
+    const LONG answer = applyDisplayMode(&mode, temporary ? CDS_FULLSCREEN : 0);
 
     // Preset, so that a runtime that fails without writing its output can never make us return junk.
     FREObject accepted = nullptr;
@@ -53,8 +64,9 @@ extern "C" FREObject as_setScreenResolution(FREContext, void*, uint32_t argument
 
 extern "C" FREObject as_restoreScreenResolution(FREContext, void*, uint32_t, FREObject[]) {
     if (displayModeSaved) {
-        // Nothing to report to the caller if the system refuses its own earlier mode.
-        applyDisplayMode(&savedDisplayMode);
+        // Flags 0 whatever the switches used: the captured mode is the session's own. Nothing to report to the
+        // caller if the system refuses its own earlier mode.
+        applyDisplayMode(&savedDisplayMode, 0);
     }
     return nullptr;
 }

@@ -24,7 +24,7 @@ PRESERVED = {UC_X86_REG_EBX: 0x11111111, UC_X86_REG_ESI: 0x22222222, UC_X86_REG_
              UC_X86_REG_EBP: 0x44444444}
 MODE_SIZE, WIDTH_AT, SIZE_AT = 220, 172, 68
 SPI_GETKEYBOARDSPEED, SPI_SETKEYBOARDSPEED, SPIF_UPDATEINIFILE = 0x0A, 0x0B, 1
-DISP_CHANGE_RESTART, DISP_CHANGE_BADMODE = 1, -2
+DISP_CHANGE_RESTART, DISP_CHANGE_BADMODE, CDS_FULLSCREEN = 1, -2, 4
 FRE_OK, FRE_INVALID_OBJECT, FRE_TYPE_MISMATCH, FRE_INVALID_ARGUMENT = 0, 2, 3, 5
 FUNCTIONS = [line for line in (pathlib.Path(__file__).parent.parent / "support" / "table.txt").read_text().splitlines()
              if line and not line.startswith("#")]
@@ -243,8 +243,8 @@ def query():
     return ("EnumDisplaySettingsW", 0, 0xFFFFFFFF, Mode(blank))
 
 
-def change(mode):
-    return ("ChangeDisplaySettingsExW", 0, mode, 0, 0, 0)  # flags 0: for this session only
+def change(mode, flags=0):
+    return ("ChangeDisplaySettingsExW", 0, mode, 0, flags, 0)  # flags 0: for this session; CDS_FULLSCREEN: temporary
 
 
 def speed(action, value):
@@ -308,6 +308,18 @@ def switch_and_restore(image):
     expect(machine, "a restore after two refused switches", [change(original)], new_bools=[0, 0])
 
 
+def temporary_switch(image):
+    machine = opened(image)
+    original = machine.mode
+    call(machine, "as_setScreenResolution", 800, 600, 2)
+    call(machine, "as_setScreenResolution", 800, 600, 1, returns=True)
+    call(machine, "as_setScreenResolution", 640, 480, 0, returns=True)
+    call(machine, "as_restoreScreenResolution")
+    expect(machine, "switches with a third argument of 2, 1 and 0, then a restore", [
+        query(), change(with_size(original, 800, 600), CDS_FULLSCREEN), query(), change(with_size(original, 640, 480)),
+        change(original)], new_bools=[1, 1])
+
+
 def failing_mode_query_captures_nothing(image):
     machine = opened(image)
     machine.query_answers = [0]
@@ -364,7 +376,8 @@ def main():
     with open(sys.argv[1], "rb") as file:
         image = file.read()
     scenarios = [every_context_gets_the_four_rows, switch_and_restore, failing_mode_query_captures_nothing,
-                 keyboard_speed, malformed_calls_do_nothing, negative_values_reach_the_system_as_their_patterns]
+                 keyboard_speed, malformed_calls_do_nothing, negative_values_reach_the_system_as_their_patterns,
+                 temporary_switch]
     failed = 0
     for scenario in scenarios:
         try:

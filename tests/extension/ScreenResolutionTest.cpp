@@ -195,6 +195,45 @@ TEST_F(ScreenResolution, MalformedCallsReturnNullCaptureNothingAndTouchNothing) 
     EXPECT_TRUE(system.calls.empty()) << "a malformed call must not have captured";
 }
 
+// The optional third argument: 1 switches temporarily, none or 0 as before, anything else reaches nothing.
+// The malformed rows come first, so that the restore after each shows whether one of them captured.
+TEST_F(ScreenResolution, ThirdArgumentMakesTheSwitchTemporaryOrTheCallMalformed) {
+    const struct {
+        const char* what;
+        std::vector<FREObject> extra;  // after the width and the height
+        bool switches;
+        DWORD flags;
+    } cases[] = {
+        {"2", {air::newInt(2)}, false, 0},
+        {"-1", {air::newInt(-1)}, false, 0},
+        {"a Boolean", {air::newBool(true)}, false, 0},
+        {"a string", {air::newString("1")}, false, 0},
+        {"the null handle", {nullptr}, false, 0},
+        {"none", {}, true, 0},
+        {"0", {air::newInt(0)}, true, 0},
+        {"1", {air::newInt(1)}, true, CDS_FULLSCREEN},
+        {"1, then a fourth that is never read", {air::newInt(1), air::newString("x")}, true, CDS_FULLSCREEN},
+    };
+    for (const auto& c : cases) {
+        system.forgetCalls();
+        std::vector<FREObject> arguments = {air::newInt(800), air::newInt(600)};
+        arguments.insert(arguments.end(), c.extra.begin(), c.extra.end());
+        const Outcome outcome = callWithObjects(context, "as_setScreenResolution",
+                                                static_cast<uint32_t>(arguments.size()), arguments.data());
+        EXPECT_EQ(outcome.result != nullptr, c.switches) << c.what;
+        const uint32_t reads = c.extra.empty() ? 2 : 3;
+        EXPECT_EQ(air::requestCount(), c.switches ? reads + 1 : reads) << c.what << ": reads, and the Boolean";
+        restoreScreenResolution();
+        if (!c.switches) {
+            EXPECT_TRUE(system.calls.empty()) << c.what << ": nothing reaches the system, nor is captured";
+            continue;
+        }
+        ASSERT_EQ(system.changes.size(), 2u) << c.what;
+        EXPECT_EQ(system.changes[0].flags, c.flags) << c.what;
+        EXPECT_EQ(system.changes[1].flags, 0u) << c.what << ": the restore";
+    }
+}
+
 TEST_F(ScreenResolution, ResultThatCannotBeMadeReadsAsNull) {
     air::failNewObjectFromBool(true);
 

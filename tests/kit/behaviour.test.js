@@ -36,23 +36,25 @@ const calls = () => ExtensionContext.events.slice(opened).filter((e) => e.event 
 const called = () => calls().map((e) => e.functionName);
 const disposals = () => ExtensionContext.events.filter((e) => e.event === 'dispose');
 
-// method, its arguments, and the table entry it must reach with them. The
-// numbers differ so that a swapped or dropped argument shows.
+// method, its arguments, the table entry it must reach and, where they
+// differ, the arguments it must pass on. The numbers differ so that a swapped
+// or dropped argument shows; a switch is temporary (1) unless asked not to be.
 const FORWARDING = [
-  ['setScreenResolution', [1920, 1080], 'as_setScreenResolution'],
+  ['setScreenResolution', [1920, 1080], 'as_setScreenResolution', [1920, 1080, 1]],
+  ['setScreenResolution', [1920, 1080, false], 'as_setScreenResolution', [1920, 1080, 0]],
   ['restoreScreenResolution', [], 'as_restoreScreenResolution'],
   ['setKeyboardSpeed', [31], 'as_setKeyboardSpeed'],
   ['restoreKeyboardSpeed', [], 'as_restoreKeyboardSpeed'],
 ];
 
 describe('each method calls its own table entry', () => {
-  for (const [method, args, functionName] of FORWARDING) {
-    it(`${method}(${args.join(', ')}) calls ${functionName} once with the same integers`, () => {
+  for (const [method, args, functionName, passed = args] of FORWARDING) {
+    it(`${method}(${args.join(', ')}) calls ${functionName} once with ${passed.join(', ')}`, () => {
       open()[method](...args);
       const seen = calls();
       assert.equal(seen.length, 1, `expected one call, got ${JSON.stringify(seen)}`);
       assert.equal(seen[0].functionName, functionName);
-      assert.deepEqual(seen[0].args, args);
+      assert.deepEqual(seen[0].args, passed);
       for (const arg of seen[0].args) assert.ok(Number.isInteger(arg), `${JSON.stringify(arg)} is not an integer`);
     });
   }
@@ -147,24 +149,46 @@ describe('isSupported is false, and nothing is called or throws', () => {
 });
 
 describe('when the application exits', () => {
-  it('puts back the screen mode, and not the keyboard speed, by default', () => {
-    open();
+  // A fresh shared object, the steps (a switch that Windows accepts unless refused), then the exit: what the
+  // exit called.
+  const STEPS = {
+    switch: (subject) => subject.setScreenResolution(800, 600),
+    speed: (subject) => subject.setKeyboardSpeed(5),
+    restoreScreen: (subject) => subject.restoreScreenResolution(),
+    restoreSpeed: (subject) => subject.restoreKeyboardSpeed(),
+  };
+  function exitAfter(steps, { screen = true, keyboard = false, refused = false, cancel = false } = {}) {
+    VelmorantUtils.instance.dispose();
+    NativeApplication.reset();
+    const subject = open();
+    Object.assign(subject, { restoreScreenOnExit: screen, restoreKeyboardOnExit: keyboard });
+    ExtensionContext.willReturn('as_setScreenResolution', !refused);
+    for (const step of steps) STEPS[step](subject);
+    if (cancel) NativeApplication.nativeApplication.addEventListener('exiting', (event) => event.preventDefault());
+    const before = calls().length;
     NativeApplication.dispatchExiting();
-    assert.deepEqual(called(), ['as_restoreScreenResolution']);
+    return calls().slice(before).map((e) => e.functionName);
+  }
+  const BOTH = ['switch', 'speed'];
+
+  it('puts back the screen mode, and not the keyboard speed, by default', () => {
+    assert.deepEqual(exitAfter(BOTH), ['as_restoreScreenResolution']);
   });
 
   it('puts back what the two settings ask for', () => {
-    const subject = open();
-    subject.restoreScreenOnExit = false;
-    subject.restoreKeyboardOnExit = true;
-    NativeApplication.dispatchExiting();
-    assert.deepEqual(called(), ['as_restoreKeyboardSpeed']);
+    assert.deepEqual(exitAfter(BOTH, { screen: false, keyboard: true }), ['as_restoreKeyboardSpeed']);
   });
 
   it('restores nothing when an application listener cancels the exit', () => {
-    open().restoreKeyboardOnExit = true;
-    NativeApplication.nativeApplication.addEventListener('exiting', (event) => event.preventDefault());
-    NativeApplication.dispatchExiting();
-    assert.deepEqual(called(), []);
+    assert.deepEqual(exitAfter(BOTH, { keyboard: true, cancel: true }), []);
+  });
+
+  it('puts back only what was changed and not restored since', () => {
+    const keyboard = true;
+    assert.deepEqual(exitAfter([], { keyboard }), []);
+    assert.deepEqual(exitAfter(['switch'], { refused: true }), [], 'a refused switch');
+    assert.deepEqual(exitAfter([...BOTH, 'restoreScreen', 'restoreSpeed'], { keyboard }), [], 'both restored');
+    assert.deepEqual(exitAfter([...BOTH, 'restoreScreen', 'restoreSpeed', ...BOTH], { keyboard }),
+      ['as_restoreScreenResolution', 'as_restoreKeyboardSpeed'], 'changed again after the restores');
   });
 });

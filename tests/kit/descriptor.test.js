@@ -3,7 +3,8 @@
 // the DLL and its entry points; a slip here shows only on a user's machine.
 const test = require('node:test');
 const assert = require('node:assert/strict');
-const { descriptor, projectVersion, EXTENSION_ID, WIDTHS } = require('./lib/kit');
+const fs = require('node:fs');
+const { descriptor, projectVersion, paths, EXTENSION_ID, WIDTHS } = require('./lib/kit');
 
 const WINDOWS = WIDTHS.map((w) => w.platform);
 
@@ -12,10 +13,14 @@ test('is well-formed XML in a runtime extension namespace', () => {
   assert.match(namespace, /^http:\/\/ns\.adobe\.com\/air\/extension\/\d+\.\d+$/);
 });
 
-test('carries the extension id and the project version', () => {
+test('carries the extension id and the project version, as both classes\' VERSION does', () => {
   const { id, version } = descriptor();
   assert.equal(id, EXTENSION_ID);
   assert.equal(version, projectVersion());
+  for (const file of [paths.shippedClass, paths.defaultClass]) {
+    const declared = /\bstatic\s+const\s+VERSION\s*:\s*String\s*=\s*"([^"]*)"/.exec(fs.readFileSync(file, 'utf8'));
+    assert.equal(declared && declared[1], projectVersion(), file);
+  }
 });
 
 test('names the DLL and both entry points for each Windows platform', () => {

@@ -91,7 +91,13 @@ test('builds both SWCs and the ANE with the SDK\'s compc and adt', () => {
   const result = ws.run();
   assert.equal(result.status, 0, result.stderr);
   const out = ws.env.VELMORANT_KIT_OUT;
-  const stage = path.join(out, 'stage');
+  const packaging = result.calls.filter((c) => c.tool === 'adt');
+  assert.equal(packaging.length, 1);
+  const { args, staged } = packaging[0];
+  // A temporary folder, gone afterwards: nothing but the two files is left beside them.
+  const stage = path.dirname(args[args.indexOf('-C') + 1]);
+  assert.ok(!fs.existsSync(stage), `${stage} is left behind`);
+  assert.deepEqual(fs.readdirSync(out).sort(), ['VelmorantUtils.ane', 'VelmorantUtils.swc']);
 
   const compiles = result.calls.filter((c) => c.tool === 'compc').map((c) => c.args);
   const tree = (name) => path.join(paths.kitDir, 'actionscript', name);
@@ -101,9 +107,6 @@ test('builds both SWCs and the ANE with the SDK\'s compc and adt', () => {
     ['+configname=air', swf, '-source-path', tree('default'), '-include-classes', CLASS, '-output', path.join(stage, 'default.swc')],
   ]);
 
-  const packaging = result.calls.filter((c) => c.tool === 'adt');
-  assert.equal(packaging.length, 1);
-  const { args, staged } = packaging[0];
   assert.deepEqual(args, [
     '-package', '-target', 'ane', path.join(out, 'VelmorantUtils.ane'), paths.descriptor,
     '-swc', path.join(out, 'VelmorantUtils.swc'),
@@ -158,9 +161,8 @@ test('finds the DLLs and writes its output by itself, in the repository and in t
       assert.equal(result.stdout, `package.sh: wrote ${file('VelmorantUtils.swc')} and ${file('VelmorantUtils.ane')}\n`);
       assert.ok(fs.existsSync(file('VelmorantUtils.ane')));
       const { staged } = readCalls(sdk.log).find((c) => c.tool === 'adt');
-      for (const { preset, platform } of WIDTHS) {
-        assert.equal(staged[path.join(out, 'stage', platform, 'VelmorantUtils.dll')], sha(bytes[preset]), platform);
-      }
+      const dll = (platform) => Object.entries(staged).find(([f]) => f.endsWith(path.join(platform, 'VelmorantUtils.dll')))[1];
+      for (const { preset, platform } of WIDTHS) assert.equal(dll(platform), sha(bytes[preset]), platform);
     });
   }
 });

@@ -113,7 +113,8 @@ private:
                              : which == 1 ? Argument::boolean
                              : which == 2 ? Argument::nullHandle
                                           : Argument::integer;
-            step->values[i] = wanted == 1 && below(2) ? below(40) - 4 : size();
+            // A screen switch's third argument, when there is one, is 0 or 1 half the time.
+            step->values[i] = wanted == 1 && below(2) ? below(40) - 4 : i == 2 && below(2) ? below(2) : size();
         }
     }
 
@@ -152,6 +153,7 @@ struct Expectation {
     enum class Result { null, trueValue, falseValue } result = Result::null;
     std::vector<SystemCall> calls;
     std::vector<DEVMODEW> changes;
+    DWORD flags = 0;  // of the display change: CDS_FULLSCREEN for a temporary switch
     std::vector<ExpectedKeyboard> keyboard;
 };
 
@@ -174,9 +176,11 @@ Expectation expect(ReferenceModel& model, const Step& step, const FakeUser32& sy
     Expectation expected;
     switch (step.kind) {
         case Step::Kind::setScreen: {
-            if (!argumentsConvert(step, 2)) {
+            if (!argumentsConvert(step, 2) ||
+                (step.count > 2 && (step.kinds[2] != Argument::integer || static_cast<uint32_t>(step.values[2]) > 1))) {
                 break;
             }
+            expected.flags = step.count > 2 && step.values[2] == 1 ? CDS_FULLSCREEN : 0;
             expected.calls.push_back(SystemCall::displayQuery);
             if (step.queryFails) {
                 break;
@@ -307,7 +311,7 @@ std::string runAndCompare(ReferenceModel& model, const Step& step, std::vector<F
     }
     for (size_t i = 0; i < system.changes.size(); ++i) {
         const DisplayChange& change = system.changes[i];
-        if (change.deviceName != nullptr || change.window != nullptr || change.flags != 0 ||
+        if (change.deviceName != nullptr || change.window != nullptr || change.flags != expected.flags ||
             change.parameter != nullptr || !change.hasMode) {
             return "display change with the wrong arguments";
         }

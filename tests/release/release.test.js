@@ -9,7 +9,7 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { execFile, spawnSync } = require('node:child_process');
-const { paths, TABLE, WIDTHS, projectVersion } = require('../kit/lib/kit');
+const { paths, TABLE, WIDTHS, projectVersion, descriptor } = require('../kit/lib/kit');
 const { makeFakeSdk, readCalls } = require('../kit/lib/fake-sdk');
 
 const { root } = paths;
@@ -18,6 +18,8 @@ process.on('exit', () => fs.rmSync(scratch, { recursive: true, force: true }));
 const run = (command, args, options) => spawnSync(command, args, { encoding: 'utf8', ...options });
 const sha = (file) => crypto.createHash('sha256').update(fs.readFileSync(file)).digest('hex');
 const filesUnder = (dir) => fs.readdirSync(dir, { recursive: true }).filter((f) => fs.statSync(path.join(dir, f)).isFile());
+const royale = path.join(paths.testsDir, 'node_modules', '@apache-royale', 'royale-js', 'royale-asjs', 'bin');
+const EXECUTABLE = ['kit/package.sh', 'examples/resolution-picker/build.sh'];
 
 // A checkout with changes of its own can only make a -dirty archive, and no clone has those changes.
 const dirty = run('git', ['status', '--porcelain'], { cwd: root }).stdout !== '';
@@ -44,20 +46,20 @@ test('is named for the project version, checked by SHA256SUMS, and its changelog
   assert.equal(released && released[1], projectVersion());
 });
 
-test('holds exactly the release layout, each binary of its width, only package.sh executable', () => {
-  const kit = filesUnder(paths.kitDir).map((file) => path.join('kit', file));
+test('holds exactly the release layout, each binary of its width, only the two scripts executable', () => {
+  const kit = run('git', ['ls-files', 'kit', 'examples'], { cwd: root }).stdout.split('\n').filter(Boolean);
   const binaries = WIDTHS.flatMap(({ platform, machine }) => [`${platform}/VelmorantUtils.dll`,
     `tools/${platform}/Adobe AIR.dll`, `tools/${platform}/velmorant-host.exe`].map((file) => ({ file, machine })));
   assert.deepEqual(fs.readdirSync(unpacked), [name]);
   assert.deepEqual(filesUnder(top).sort(),
-    ['CHANGELOG.md', 'LICENSE', 'README.txt', ...kit, ...binaries.map((b) => b.file)].sort());
+    ['CHANGELOG.md', 'LICENSE', 'README.txt', 'VelmorantUtils.ane', ...kit, ...binaries.map((b) => b.file)].sort());
   for (const file of ['CHANGELOG.md', 'LICENSE', ...kit]) assert.equal(sha(path.join(top, file)), sha(path.join(root, file)), file);
   for (const { file, machine } of binaries) {
     const image = fs.readFileSync(path.join(top, file));
     assert.equal(image.readUInt16LE(image.readUInt32LE(0x3c) + 4), machine, file);
   }
   for (const file of filesUnder(top)) {
-    assert.equal(fs.statSync(path.join(top, file)).mode & 0o777, file === 'kit/package.sh' ? 0o755 : 0o644, file);
+    assert.equal(fs.statSync(path.join(top, file)).mode & 0o777, EXECUTABLE.includes(file) ? 0o755 : 0o644, file);
   }
 });
 
@@ -80,7 +82,103 @@ for (const { platform, preset } of WIDTHS) {
   });
 }
 
-test('the unpacked kit/package.sh packages the archive\'s own DLLs', () => {
+// VelmorantUtils.ane as adt lays out an unsigned extension, in this order.
+const ane = path.join(top, 'VelmorantUtils.ane');
+const ANE_ENTRIES = ['mimetype', 'catalog.xml', 'library.swf', 'META-INF/ANE/extension.xml',
+  'META-INF/ANE/Windows-x86/library.swf', 'META-INF/ANE/Windows-x86/VelmorantUtils.dll',
+  'META-INF/ANE/Windows-x86-64/library.swf', 'META-INF/ANE/Windows-x86-64/VelmorantUtils.dll',
+  'META-INF/ANE/default/library.swf'];
+const entries = () => run('unzip', ['-Z1', ane]).stdout.split('\n').filter(Boolean);
+const entry = (name) => spawnSync('unzip', ['-p', ane, name]).stdout;
+const swfdump = (file) => run(path.join(royale, 'swfdump'), ['-abc', file]).stdout;
+const defined = (dump) => [...dump.matchAll(/^(?:public |internal |final |dynamic )*(?:class|interface) (\S+)/gm)].map((m) => m[1]);
+const declarations = [path.join(root, 'scripts', 'ane'), path.join(__dirname, 'as')];
+
+test('VelmorantUtils.ane: the mimetype first and stored, adt\'s layout, the kit\'s descriptor and the archive\'s DLLs', () => {
+  const bytes = fs.readFileSync(ane);
+  // The first local header: its signature, method 0 (stored), the name, then the content itself.
+  const [method, size, nameLength, extra] = [8, 18, 26, 28].map((at) => (at === 18 ? bytes.readUInt32LE(at) : bytes.readUInt16LE(at)));
+  assert.equal(bytes.readUInt32LE(0), 0x04034b50);
+  assert.equal(bytes.toString('latin1', 30, 30 + nameLength), 'mimetype');
+  assert.equal(method, 0, 'the mimetype is compressed');
+  assert.equal(bytes.toString('latin1', 30 + nameLength + extra, 30 + nameLength + extra + size),
+    'application/vnd.adobe.air-native-extension-package+zip');
+  assert.deepEqual(entries(), ANE_ENTRIES);
+  assert.ok(entry('META-INF/ANE/extension.xml').equals(fs.readFileSync(paths.descriptor)));
+  for (const { platform } of WIDTHS) {
+    const dll = `${platform}/VelmorantUtils.dll`;
+    assert.ok(entry(`META-INF/ANE/${dll}`).equals(fs.readFileSync(path.join(top, dll))), dll);
+  }
+});
+
+test('each library.swf in it has the namespace\'s SWF version and defines only the kit\'s class', () => {
+  const version = /\/extension\/(\d+)\.\d+$/.exec(descriptor().namespace)[1];
+  const dumps = new Map(); // by content: the Windows class's three copies are decoded once
+  for (const name of ANE_ENTRIES.filter((e) => e.endsWith('library.swf'))) {
+    const swf = entry(name);
+    const key = crypto.createHash('sha256').update(swf).digest('hex');
+    if (!dumps.has(key)) {
+      fs.writeFileSync(path.join(scratch, `${key}.swf`), swf);
+      dumps.set(key, swfdump(path.join(scratch, `${key}.swf`)));
+    }
+    const dump = dumps.get(key);
+    assert.match(dump, new RegExp(`<swf [^>]*version="${version}"`), name);
+    assert.deepEqual(defined(dump), ['com.velmorant.utils::VelmorantUtils'], name);
+    // The Windows class opens the runtime's context; the default one never does.
+    assert.equal(dump.includes('flash.external::ExtensionContext'), !name.includes('/default/'), name);
+  }
+});
+
+test('the sample application compiles against it, and its descriptor asks for the extension', () => {
+  const example = path.join(top, 'examples', 'resolution-picker');
+  const externs = declarations.flatMap((dir) => filesUnder(dir).filter((f) => f.endsWith('.as'))
+    .map((f) => f.slice(0, -3).split(path.sep).join('.')));
+  const swf = path.join(scratch, 'ResolutionPicker.swf');
+  const built = run(path.join(royale, 'mxmlc'), ['-compiler.targets=SWF', '-swf-version=50', '-source-path',
+    path.join(example, 'src'), ...declarations, '-externs', ...externs, `-external-library-path+=${ane}`,
+    '-output', swf, path.join(example, 'src', 'ResolutionPicker.as')]);
+  assert.equal(built.status, 0, built.stdout + built.stderr);
+  assert.deepEqual(defined(swfdump(swf)), ['ResolutionPicker'], 'the class is the extension\'s, not the application\'s');
+  const app = fs.readFileSync(path.join(example, 'ResolutionPicker-app.xml'), 'utf8');
+  const major = (namespace) => Number(/\/(\d+)\.\d+"?$/.exec(namespace)[1]);
+  assert.ok(major(/<application xmlns="([^"]+)"/.exec(app)[1]) >= major(descriptor().namespace), 'namespace');
+  assert.match(app, /<supportedProfiles>extendedDesktop<\/supportedProfiles>/);
+  assert.match(app, new RegExp(`<extensions>\\s*<extensionID>${descriptor().id}</extensionID>\\s*</extensions>`));
+});
+
+test('scripts/make-ane.py names a missing DLL or one of the wrong width, and writes nothing', async (t) => {
+  const CASES = [
+    ['a DLL missing', (dir) => fs.rmSync(path.join(dir, 'Windows-x86-64', 'VelmorantUtils.dll')),
+      /missing \S*Windows-x86-64\/VelmorantUtils\.dll/],
+    ['the DLLs swapped', (dir) => WIDTHS.map((w) => w.platform).forEach((platform, i, both) =>
+      fs.copyFileSync(path.join(top, both[1 - i], 'VelmorantUtils.dll'), path.join(dir, platform, 'VelmorantUtils.dll'))),
+    /Windows-x86\/VelmorantUtils\.dll is not a Windows-x86 DLL/],
+  ];
+  for (const [name, arrange, pattern] of CASES) {
+    await t.test(name, () => {
+      const dir = fs.mkdtempSync(path.join(scratch, 'dlls-'));
+      for (const { platform } of WIDTHS) fs.cpSync(path.join(top, platform), path.join(dir, platform), { recursive: true });
+      arrange(dir);
+      const out = fs.mkdtempSync(path.join(scratch, 'ane-'));
+      const made = run('/usr/bin/python3', [path.join(root, 'scripts', 'make-ane.py'), path.join(top, 'kit'), dir,
+        path.join(out, 'VelmorantUtils.ane')]);
+      assert.equal(made.status, 1, made.stderr);
+      assert.match(made.stderr, pattern);
+      assert.deepEqual(fs.readdirSync(out), []);
+    });
+  }
+});
+
+test('the sample\'s build.sh names what is missing without an AIR SDK', () => {
+  const script = path.join(top, 'examples', 'resolution-picker', 'build.sh');
+  const env = { ...process.env };
+  delete env.AIR_SDK_HOME;
+  assert.match(run(script, ['compile'], { env }).stderr, /AIR_SDK_HOME is not set/);
+  const sdk = fs.mkdtempSync(path.join(scratch, 'empty-sdk-'));
+  assert.match(run(script, ['compile'], { env: { ...env, AIR_SDK_HOME: sdk } }).stderr, /no amxmlc in /);
+});
+
+test('the unpacked kit/package.sh packages the archive\'s own DLLs, into the entries of the ready ANE', () => {
   const sdk = makeFakeSdk(path.join(scratch, 'sdk'));
   const env = { ...process.env, ...sdk.env };
   delete env.VELMORANT_BUILD_DIR;
@@ -94,6 +192,7 @@ test('the unpacked kit/package.sh packages the archive\'s own DLLs', () => {
     const staged = Object.entries(adt[0].staged).filter(([file]) => file.endsWith(path.sep + dll));
     assert.deepEqual(staged.map(([, hash]) => hash), [sha(path.join(top, dll))], dll);
   }
+  assert.deepEqual([...adt[0].entries].sort(), [...ANE_ENTRIES].sort());
 });
 
 // The one check that the same commit makes the same bytes wherever it is built: a link time, a path or a

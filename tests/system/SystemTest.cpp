@@ -41,20 +41,24 @@ protected:
     UINT originalSpeed = 0;
 };
 
+// As a lasting switch and as a temporary one (a third argument of 1): the system must take both.
 TEST_F(RealSystem, SwitchKeepsDepthAndFrequencyAndRestoreGoesBack) {
-    const Outcome switched = callWithInts(context, "as_setScreenResolution", {800, 600});
-    EXPECT_TRUE(isTrue(switched.result));
-    const DEVMODEW during = currentMode();
-    EXPECT_EQ(during.dmPelsWidth, 800u);
-    EXPECT_EQ(during.dmPelsHeight, 600u);
-    EXPECT_EQ(during.dmBitsPerPel, original.dmBitsPerPel);
-    EXPECT_EQ(during.dmDisplayFrequency, original.dmDisplayFrequency);
+    for (const auto arguments : {std::initializer_list<int32_t>{800, 600}, {800, 600, 1}}) {
+        SCOPED_TRACE(arguments.size() == 3 ? "temporary switch" : "lasting switch");
+        const Outcome switched = callWithInts(context, "as_setScreenResolution", arguments);
+        EXPECT_TRUE(isTrue(switched.result));
+        const DEVMODEW during = currentMode();
+        EXPECT_EQ(during.dmPelsWidth, 800u);
+        EXPECT_EQ(during.dmPelsHeight, 600u);
+        EXPECT_EQ(during.dmBitsPerPel, original.dmBitsPerPel);
+        EXPECT_EQ(during.dmDisplayFrequency, original.dmDisplayFrequency);
 
-    EXPECT_EQ(callWithInts(context, "as_restoreScreenResolution", {}).result, nullptr);
-    const DEVMODEW after = currentMode();
-    EXPECT_EQ(after.dmPelsWidth, 1024u);
-    EXPECT_EQ(after.dmPelsHeight, 768u);
-    EXPECT_EQ(after.dmBitsPerPel, original.dmBitsPerPel);
+        EXPECT_EQ(callWithInts(context, "as_restoreScreenResolution", {}).result, nullptr);
+        const DEVMODEW after = currentMode();
+        EXPECT_EQ(after.dmPelsWidth, 1024u);
+        EXPECT_EQ(after.dmPelsHeight, 768u);
+        EXPECT_EQ(after.dmBitsPerPel, original.dmBitsPerPel);
+    }
 }
 
 TEST_F(RealSystem, RefusedSizeReturnsFalseAndLeavesTheModeAlone) {

@@ -6,7 +6,8 @@
 // compc writes a real zip (package.sh unpacks library.swf from it) whose
 // library.swf says which source path it was built from; it fails when
 // FAKE_COMPC_FAILS is set. adt notes the SHA-256 of each file under its -C
-// folders at the moment it runs (as `staged`) and writes a placeholder ANE.
+// folders at the moment it runs (as `staged`), the entries the package would hold as adt lays one out
+// (as `entries`), and writes a placeholder ANE.
 const fs = require('node:fs');
 const path = require('node:path');
 
@@ -37,14 +38,20 @@ const ADT = String.raw`
 const fs = require('fs'), path = require('path'), crypto = require('crypto');
 const args = process.argv.slice(2);
 const staged = {};
+const entries = ['mimetype', 'META-INF/ANE/extension.xml'];
+let platform;
 args.forEach((arg, i) => {
+  if (arg === '-swc') entries.push('catalog.xml', 'library.swf');
+  if (arg === '-platform') platform = args[i + 1];
   if (arg !== '-C') return;
   const dir = args[i + 1];
   for (const file of fs.readdirSync(dir)) {
     staged[path.join(dir, file)] = crypto.createHash('sha256').update(fs.readFileSync(path.join(dir, file))).digest('hex');
   }
+  // The files named after -C DIR, up to the next option, land in the platform's folder.
+  for (let j = i + 2; j < args.length && !args[j].startsWith('-'); j++) entries.push('META-INF/ANE/' + platform + '/' + args[j]);
 });
-fs.appendFileSync(process.env.FAKE_SDK_LOG, JSON.stringify({ tool: 'adt', args, staged }) + '\n');
+fs.appendFileSync(process.env.FAKE_SDK_LOG, JSON.stringify({ tool: 'adt', args, staged, entries }) + '\n');
 fs.writeFileSync(args[args.indexOf('-target') + 2], 'ane');
 `;
 
@@ -61,7 +68,7 @@ function makeFakeSdk(dir) {
 }
 
 // The recorded calls, oldest first: { tool, args } for compc, { tool, args,
-// staged } for adt. None when no tool has run.
+// staged, entries } for adt. None when no tool has run.
 function readCalls(log) {
   if (!fs.existsSync(log)) return [];
   return fs.readFileSync(log, 'utf8').split('\n').filter(Boolean).map((line) => JSON.parse(line));

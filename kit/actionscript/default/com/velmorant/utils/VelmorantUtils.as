@@ -11,6 +11,9 @@ package com.velmorant.utils
         /** The id in extension.xml, and what the application descriptor names. */
         public static const EXTENSION_ID:String = "com.velmorant.VelmorantUtils";
 
+        /** The version of the extension this class belongs to. */
+        public static const VERSION:String = "1.0.0";
+
         private static var shared:VelmorantUtils;
 
         // As on Windows, new from anywhere but instance is refused, so that an
@@ -54,7 +57,7 @@ package com.velmorant.utils
         }
 
         /** Always false: the screen mode is left alone. */
-        public function setScreenResolution(width:int, height:int):Boolean
+        public function setScreenResolution(width:int, height:int, temporary:Boolean = true):Boolean
         {
             return false;
         }

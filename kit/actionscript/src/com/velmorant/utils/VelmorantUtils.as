@@ -16,7 +16,8 @@ package com.velmorant.utils
      * <p>When the application exits on its own (NativeApplication's exiting
      * event, not cancelled), the screen mode is put back unless
      * restoreScreenOnExit is false, and the keyboard speed only when
-     * restoreKeyboardOnExit is true. dispose() restores nothing.</p>
+     * restoreKeyboardOnExit is true; each only when it was changed through
+     * this object and not restored since. dispose() restores nothing.</p>
      *
      * <p>No method throws. Without the native extension (missing from the
      * application descriptor, or a DLL that fails to load) isSupported is
@@ -27,6 +28,9 @@ package com.velmorant.utils
     {
         /** The id in extension.xml, and what the application descriptor names. */
         public static const EXTENSION_ID:String = "com.velmorant.VelmorantUtils";
+
+        /** The version of the extension this class belongs to. */
+        public static const VERSION:String = "1.0.0";
 
         // The names in the native library's function table. A name the library
         // does not hand out makes ExtensionContext.call() throw at run time, so
@@ -47,6 +51,14 @@ package com.velmorant.utils
         private static var opening:Boolean = false;
 
         private var context:ExtensionContext;
+
+        // What the exit listener has to put back: a switch that Windows
+        // accepted, a keyboard speed set, either not restored since. The
+        // library's restore applies what it captured before the first change,
+        // so restoring again would undo a mode or speed the user chose after
+        // the application's own restore.
+        private var screenOutstanding:Boolean = false;
+        private var keyboardOutstanding:Boolean = false;
 
         /** Put the screen mode back when the application exits. On by default. */
         public var restoreScreenOnExit:Boolean = true;
@@ -95,11 +107,15 @@ package com.velmorant.utils
         }
 
         /**
-         * A context whose native library is really there, or null. When the DLL
-         * is found but fails to load, the runtime still hands out a context and
-         * only its first call fails (error #3500). So one call is made that the
-         * library documents as doing nothing: as_setScreenResolution with no
-         * arguments returns null, makes no system call and captures nothing.
+         * A context whose native library is really there, or null. Without the
+         * extension in the application, createExtensionContext returns null.
+         * A DLL that is found but fails to load shows in one of two ways, and
+         * both happen: createExtensionContext throws, or it hands out a
+         * context whose first call throws (error #3500). So one call is made
+         * that the library documents as doing nothing: as_setScreenResolution
+         * with no arguments returns null, makes no system call and captures
+         * nothing. Each way ends in null, and the application still starts,
+         * only without the feature.
          */
         private static function openWorkingContext():ExtensionContext
         {
@@ -114,9 +130,6 @@ package com.velmorant.utils
             }
             catch (error:Error)
             {
-                // The runtime throws from createExtensionContext too, for one
-                // when the library is there but fails to load. An application
-                // should still start, only without the feature.
             }
             if (opened != null)
                 release(opened);
@@ -137,11 +150,20 @@ package com.velmorant.utils
         /**
          * Switches the screen to width x height.
          *
+         * <p>A temporary switch, the default, is one that Windows undoes by
+         * itself: it drops the mode when the desktop switches (a UAC prompt,
+         * a locked screen) without applying it again, and, as observed
+         * though not documented, puts the stored mode back when the
+         * application's process ends, however it ends.
+         * An application that must keep its mode switches again on
+         * Event.ACTIVATE. With temporary false the mode lasts until it is
+         * restored or the user signs out.</p>
+         *
          * @return true when the system accepted the mode; false when it
          * refused it, when the current mode could not be read, or without the
          * native extension.
          */
-        public function setScreenResolution(width:int, height:int):Boolean
+        public function setScreenResolution(width:int, height:int, temporary:Boolean = true):Boolean
         {
             if (context == null)
                 return false;
@@ -149,7 +171,11 @@ package com.velmorant.utils
             {
                 // The library answers null, not false, when it could not even
                 // read the current mode; both mean the screen did not change.
-                return context.call(SET_SCREEN_RESOLUTION, width, height) === true;
+                // It takes the third argument as an integer, not a Boolean.
+                var accepted:Boolean = context.call(SET_SCREEN_RESOLUTION, width, height, temporary ? 1 : 0) === true;
+                if (accepted)
+                    screenOutstanding = true;
+                return accepted;
             }
             catch (error:Error)
             {
@@ -165,6 +191,7 @@ package com.velmorant.utils
             try
             {
                 context.call(RESTORE_SCREEN_RESOLUTION);
+                screenOutstanding = false;
             }
             catch (error:Error)
             {
@@ -179,6 +206,7 @@ package com.velmorant.utils
             try
             {
                 context.call(SET_KEYBOARD_SPEED, speed);
+                keyboardOutstanding = true;
             }
             catch (error:Error)
             {
@@ -193,6 +221,7 @@ package com.velmorant.utils
             try
             {
                 context.call(RESTORE_KEYBOARD_SPEED);
+                keyboardOutstanding = false;
             }
             catch (error:Error)
             {
@@ -226,9 +255,9 @@ package com.velmorant.utils
         {
             if (event.isDefaultPrevented())
                 return;
-            if (restoreScreenOnExit)
+            if (restoreScreenOnExit && screenOutstanding)
                 restoreScreenResolution();
-            if (restoreKeyboardOnExit)
+            if (restoreKeyboardOnExit && keyboardOutstanding)
                 restoreKeyboardSpeed();
         }
     }

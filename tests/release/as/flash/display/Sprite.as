@@ -1,0 +1,8 @@
+package flash.display
+{
+    /** See DisplayObject. */
+    public class Sprite extends DisplayObject
+    {
+        public function addChild(child:DisplayObject):DisplayObject { return child; }
+    }
+}
