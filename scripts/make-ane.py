@@ -22,6 +22,8 @@ import time
 import xml.etree.ElementTree as ElementTree
 import zipfile
 
+import pefile
+
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 DECLARATIONS = os.path.join(ROOT, 'scripts', 'ane')
 COMPC = os.path.join(ROOT, 'tests', 'kit', 'node_modules', '@apache-royale', 'royale-js', 'royale-asjs', 'bin', 'compc')
@@ -39,14 +41,11 @@ def fail(*problems):
 
 
 def pe_machine(path):
-    with open(path, 'rb') as file:
-        image = file.read(4096)
-    if len(image) < 64 or image[:2] != b'MZ':
+    """The file's PE machine type, or None when it is not a PE image."""
+    try:
+        return pefile.PE(path, fast_load=True).FILE_HEADER.Machine
+    except pefile.PEFormatError:
         return None
-    offset = int.from_bytes(image[60:64], 'little')
-    if image[offset:offset + 4] != b'PE\0\0':
-        return None
-    return int.from_bytes(image[offset + 4:offset + 6], 'little')
 
 
 def read_descriptor(path):
