@@ -89,8 +89,9 @@ calls four functions by name through an extension context:
 
   as_setScreenResolution(width, height)  switches the default display to that size, keeping the rest of
                                          the mode; true when Windows accepts it. A third argument of
-                                         1 makes the switch temporary: Windows undoes it by itself
-                                         when the application's process ends
+                                         1 makes the switch temporary: Windows is seen to undo it
+                                         by itself when the application's process ends (observed,
+                                         not documented by Microsoft)
   as_restoreScreenResolution()           puts back the mode from before the first switch
   as_setKeyboardSpeed(speed)             sets the keyboard auto-repeat speed, 0 (slow) to 31 (fast),
                                          stored in the user's profile
@@ -165,8 +166,9 @@ It switches, prints the mode, restores and prints the mode again:
   system: display 1920x1080, 32 bpp, 60 Hz; keyboard speed 31
 
 with your own display's mode, depth, frequency and keyboard speed. With as_setScreenResolution:800,600,1
-and no restore, the switch is temporary: Windows puts your mode back as velmorant-host exits. For the 64-bit DLL, on 64-bit
-Windows, write Windows-x86-64 for Windows-x86 in both paths. velmorant-host.exe --help lists every step.
+and no restore, the switch is temporary: Windows is seen to put your mode back as velmorant-host exits.
+For the 64-bit DLL, on 64-bit Windows, write Windows-x86-64 for Windows-x86 in both paths.
+velmorant-host.exe --help lists every step.
 EOF
 
 # No timestamp from the clock or the file system: every file carries the commit's, and zip writes it in UTC.

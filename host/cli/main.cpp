@@ -27,7 +27,7 @@ const char usage[] =
     "                        e.g. as_setScreenResolution:800,600; the arguments are passed on as\n"
     "                        given, fewer than the function reads included;\n"
     "                        as_setScreenResolution:800,600,1 is a temporary switch, which Windows\n"
-    "                        undoes by itself when the host exits\n"
+    "                        is seen to undo by itself when the host exits (not documented)\n"
     "  system                print what the system reports: the default display's current mode\n"
     "                        and the keyboard repeat speed\n"
     "\n"
