@@ -18,18 +18,25 @@ constexpr int exitUsage = 2;
 
 const char usage[] =
     "usage: velmorant-host [options] MODULE [STEP...]\n"
+    "       velmorant-host [options] MODULE -\n"
     "\n"
     "Loads the extension MODULE, opens one context and runs the steps in order, in one process,\n"
     "so the module's state carries from step to step.\n"
     "\n"
     "Steps:\n"
-    "  NAME[:ARG[,ARG...]]   call the table function NAME with 32-bit integer arguments,\n"
-    "                        e.g. as_setScreenResolution:800,600; the arguments are passed on as\n"
-    "                        given, fewer than the function reads included;\n"
-    "                        as_setScreenResolution:800,600,1 is a temporary switch, which Windows\n"
-    "                        is seen to undo by itself when the host exits (not documented)\n"
+    "  NAME[:ARG[,ARG...]]   call the table function NAME with these arguments, each made as the\n"
+    "                        ActionScript value it stands for: a 32-bit integer, true, false, null\n"
+    "                        or a \"quoted string\"; e.g. as_setScreenResolution:800,600. They are\n"
+    "                        passed on as given, fewer than the function reads included;\n"
+    "                        as_setScreenResolution:800,600,true is a temporary switch, which\n"
+    "                        Windows is seen to undo by itself when the host exits (not documented)\n"
     "  system                print what the system reports: the default display's current mode\n"
     "                        and the keyboard repeat speed\n"
+    "  -                     alone: read the steps from standard input, one a line, and answer\n"
+    "                        each with one line as soon as it has run; the module stays loaded\n"
+    "                        and its context open until the input ends. A line that is malformed,\n"
+    "                        too long, cut off by the end of the input or names no function of\n"
+    "                        the table is answered with an error line, and the session goes on\n"
     "\n"
     "Options:\n"
     "  --context-type TYPE   the context type to open (default: empty)\n"
@@ -51,15 +58,32 @@ const char usage[] =
     "  as_restoreScreenResolution() -> null\n"
     "  system: display 1024x768, 32 bpp, 60 Hz; keyboard speed 31\n"
     "\n"
+    "Trying it by hand: velmorant-host VelmorantUtils.dll -, then type a step and Enter, e.g.\n"
+    "  as_setScreenResolution:800,600,true\n"
+    "  as_setScreenResolution(800, 600, true) -> true\n"
+    "and end the input with Ctrl+Z, Enter (Ctrl+D on Unix).\n"
+    "\n"
     "Exit status: 0 when every step ran, whatever the functions returned; 1 when the module, an entry\n"
     "point or a named function is missing, or a function returned a handle the runtime never made;\n"
-    "2 for a malformed command line.\n";
+    "2 for a malformed command line. From standard input, every step runs that can, and the status is\n"
+    "the one the first failing line would have given on the command line.\n";
+
+// One argument of a call, as the ActionScript value it stands for.
+struct Argument {
+    enum class Kind { integer, boolean, null, string } kind = Kind::null;
+    int32_t integer = 0;
+    bool boolean = false;
+    std::string text;
+};
 
 struct Step {
     bool isSystemQuery = false;
     std::string name;
-    std::vector<int32_t> arguments;
+    std::vector<Argument> arguments;
 };
+
+// A step line longer than this is refused whole: no step comes anywhere near it.
+constexpr size_t longestLine = 1024;
 
 struct Options {
     std::string contextType;
@@ -67,6 +91,7 @@ struct Options {
     std::string finalizer = "ExtensionFinalizer";
     bool list = false;
     bool trace = false;
+    bool fromInput = false;  // the steps come from standard input
     std::wstring module;
     std::vector<Step> steps;
 };
@@ -97,7 +122,27 @@ bool parseInt32(const std::string& text, int32_t* value) {
     return true;
 }
 
-// Returns an empty string on success, or what is wrong with the step.
+bool parseArgument(const std::string& text, Argument* argument) {
+    if (text == "true" || text == "false") {
+        argument->kind = Argument::Kind::boolean;
+        argument->boolean = text == "true";
+        return true;
+    }
+    if (text == "null") {
+        argument->kind = Argument::Kind::null;
+        return true;
+    }
+    if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
+        argument->kind = Argument::Kind::string;
+        argument->text = text.substr(1, text.size() - 2);
+        return argument->text.find('"') == std::string::npos;
+    }
+    argument->kind = Argument::Kind::integer;
+    return parseInt32(text, &argument->integer);
+}
+
+// Returns an empty string on success, or what is wrong with the step. Arguments are split at the commas
+// outside quotes, so a quoted string may hold commas.
 std::string parseStep(const std::string& text, Step* step) {
     if (text == "system") {
         step->isSystemQuery = true;
@@ -112,20 +157,23 @@ std::string parseStep(const std::string& text, Step* step) {
         return {};
     }
     const std::string list = text.substr(colon + 1);
-    size_t start = 0;
-    while (true) {
-        const size_t comma = list.find(',', start);
-        const std::string item = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        int32_t value = 0;
-        if (!parseInt32(item, &value)) {
-            return "argument '" + item + "' of " + step->name + " is not a 32-bit integer";
+    std::string item;
+    bool quoted = false;
+    for (size_t i = 0; i <= list.size(); ++i) {
+        if (i < list.size() && (list[i] != ',' || quoted)) {
+            quoted = list[i] == '"' ? !quoted : quoted;
+            item += list[i];
+            continue;
         }
-        step->arguments.push_back(value);
-        if (comma == std::string::npos) {
-            return {};
+        Argument argument;
+        if (!parseArgument(item, &argument)) {
+            return "argument '" + item + "' of " + step->name +
+                   " is not a 32-bit integer, true, false, null or a \"quoted string\"";
         }
-        start = comma + 1;
+        step->arguments.push_back(argument);
+        item.clear();
     }
+    return {};
 }
 
 // Returns -1 when the command line is complete, or the exit status to stop with.
@@ -168,6 +216,10 @@ int parseCommandLine(int argc, wchar_t** argv, Options* options) {
         return usageError("no module given");
     }
     options->module = argv[i++];
+    if (i + 1 == argc && narrow(argv[i]) == "-") {
+        options->fromInput = true;
+        return -1;
+    }
     for (; i < argc; ++i) {
         Step step;
         const std::string problem = parseStep(narrow(argv[i]), &step);
@@ -239,13 +291,32 @@ int reportRuntimeError(const std::string& doing) {
     return exitFailure;
 }
 
+// The runtime's object for an argument, made as the type it stands for, and how it is shown.
+FREObject makeArgument(const Argument& argument, std::string* shown) {
+    switch (argument.kind) {
+        case Argument::Kind::integer:
+            *shown += std::to_string(argument.integer);
+            return air::newInt(argument.integer);
+        case Argument::Kind::boolean:
+            *shown += argument.boolean ? "true" : "false";
+            return air::newBool(argument.boolean);
+        case Argument::Kind::string:
+            *shown += '"' + argument.text + '"';
+            return air::newString(argument.text.c_str());
+        case Argument::Kind::null:
+            break;
+    }
+    *shown += "null";
+    return nullptr;
+}
+
 // Runs one call; returns false when the runtime could not make it or the function broke its contract.
 bool runCall(FREContext context, const Step& step, bool trace) {
     std::string shown = step.name + "(";
     std::vector<FREObject> arguments;
     for (size_t i = 0; i < step.arguments.size(); ++i) {
-        arguments.push_back(air::newInt(step.arguments[i]));
-        shown += (i ? ", " : "") + std::to_string(step.arguments[i]);
+        shown += i ? ", " : "";
+        arguments.push_back(makeArgument(step.arguments[i], &shown));
     }
     shown += ")";
     if (trace) {
@@ -264,6 +335,70 @@ bool runCall(FREContext context, const Step& step, bool trace) {
         printSystem("after");
     }
     return true;
+}
+
+enum class LineRead { complete, tooLong, cutOff, end };
+
+// Reads one line of standard input without its line break (LF or CR LF).
+LineRead readLine(std::string* line) {
+    line->clear();
+    bool tooLong = false;
+    for (int c = std::getchar(); c != EOF; c = std::getchar()) {
+        if (c == '\n') {
+            if (!line->empty() && line->back() == '\r') {
+                line->pop_back();
+            }
+            return tooLong ? LineRead::tooLong : LineRead::complete;
+        }
+        if (line->size() < longestLine) {
+            line->push_back(static_cast<char>(c));
+        } else {
+            tooLong = true;
+        }
+    }
+    return line->empty() && !tooLong ? LineRead::end : LineRead::cutOff;
+}
+
+// One answer line, seen by whoever waits on the other end of a pipe at once.
+void answerError(const std::string& problem) {
+    std::printf("error: %s\n", problem.c_str());
+    std::fflush(stdout);
+}
+
+// Runs the steps of standard input as they come. A line that cannot run is answered with an error line and
+// leaves the status the command line would have ended with; nothing that was not asked for is ever called.
+int runInput(FREContext context, const Options& options, const std::string& moduleName) {
+    int status = 0;
+    auto failed = [&status](int why) { status = status != 0 ? status : why; };
+    std::string line;
+    for (LineRead read = readLine(&line); read != LineRead::end; read = readLine(&line)) {
+        if (read == LineRead::tooLong) {
+            answerError("the line is longer than " + std::to_string(longestLine) + " characters; not run");
+            failed(exitUsage);
+            continue;
+        }
+        if (read == LineRead::cutOff) {
+            answerError("the input ended in the middle of the line '" + line + "'; not run");
+            failed(exitUsage);
+            break;
+        }
+        Step step;
+        const std::string problem = parseStep(line, &step);
+        if (!problem.empty()) {
+            answerError(problem);
+            failed(exitUsage);
+        } else if (step.isSystemQuery) {
+            printSystem("system");
+        } else if (!inTable(context, step.name)) {
+            answerError(moduleName + " has no function named \"" + step.name + "\"; its table holds: " +
+                        tableNames(context));
+            failed(exitFailure);
+        } else if (!runCall(context, step, options.trace)) {
+            failed(exitFailure);
+        }
+        std::fflush(stdout);
+    }
+    return status;
 }
 
 int run(const Options& options) {
@@ -295,7 +430,8 @@ int run(const Options& options) {
             return exitFailure;
         }
     }
-    int status = 0;
+    std::fflush(stdout);
+    int status = options.fromInput ? runInput(context, options, moduleName) : 0;
     for (const Step& step : options.steps) {
         if (step.isSystemQuery) {
             printSystem("system");

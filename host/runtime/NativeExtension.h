@@ -43,10 +43,10 @@ using FREInitializer = void(__cdecl*)(void** extensionData, FREContextInitialize
                                       FREContextFinalizer* contextFinalizer);
 using FREFinalizer = void(__cdecl*)(void* extensionData);
 
-// On FRE_OK, *value holds the integer the object stands for.
+// On FRE_OK, *value holds the integer the object stands for: an int's value, or 1 or 0 for a Boolean.
 AIR_RUNTIME_API FREResult __cdecl FREGetObjectAsInt32(FREObject object, int32_t* value);
 
-// On FRE_OK, *object is a new Boolean: false for 0, true for 1.
+// On FRE_OK, *object is a new Boolean: false for 0, true for any other value.
 AIR_RUNTIME_API FREResult __cdecl FRENewObjectFromBool(uint32_t value, FREObject* object);
 
 }  // extern "C"

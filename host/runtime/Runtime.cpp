@@ -166,10 +166,13 @@ extern "C" AIR_RUNTIME_API FREResult FREGetObjectAsInt32(FREObject object, int32
         result = air::invalidArgument;
     } else if (found == nullptr) {
         result = air::invalidObject;
-    } else if (found->kind != air::Kind::integer) {
-        result = air::typeMismatch;
-    } else {
+    } else if (found->kind == air::Kind::integer) {
         *value = found->integer;
+    } else if (found->kind == air::Kind::boolean) {
+        // As the runtime documents it: a Boolean converts too, to 1 or 0.
+        *value = found->boolean ? 1 : 0;
+    } else {
+        result = air::typeMismatch;
     }
     rt.requests.push_back({air::Request::Function::getObjectAsInt32, object, 0, result});
     return result;
@@ -181,12 +184,13 @@ extern "C" AIR_RUNTIME_API FREResult FRENewObjectFromBool(uint32_t value, FREObj
     FREObject made = nullptr;
     if (!callable()) {
         result = air::illegalState;
-    } else if (object == nullptr || value > 1) {
+    } else if (object == nullptr) {
         result = air::invalidArgument;
     } else if (rt.failNewBool) {
         result = air::insufficientMemory;
     } else {
-        made = air::newBool(value == 1);
+        // As the runtime documents it: any value but 0 is true.
+        made = air::newBool(value != 0);
         *object = made;
     }
     rt.requests.push_back({air::Request::Function::newObjectFromBool, made, value, result});

@@ -40,7 +40,7 @@ enum class Kind : int32_t { none, integer, boolean, string };
 // --- Objects. They live until the extension is unloaded. ---
 AIR_RUNTIME_API FREObject newInt(int32_t value);
 AIR_RUNTIME_API FREObject newBool(bool value);
-// A value that never converts to an integer.
+// A value that never converts to an integer (an integer or a Boolean does: true to 1, false to 0).
 AIR_RUNTIME_API FREObject newString(const char* value);
 // Kind::none for the null handle and for any handle this runtime did not make.
 AIR_RUNTIME_API Kind kindOf(FREObject object);

@@ -193,16 +193,16 @@ class Machine:
 
     def fre_get_int(self, handle, out, *_):
         value = self.objects.get(handle)
-        if not out or type(value) is not int:  # a Boolean is no integer here
+        if not out or type(value) not in (int, bool):  # a Boolean converts, as 1 or 0
             return FRE_INVALID_ARGUMENT if not out else FRE_INVALID_OBJECT if value is None else FRE_TYPE_MISMATCH
-        self.w32(out, value)
+        self.w32(out, int(value))
         return FRE_OK
 
     def fre_new_bool(self, value, out, *_):
         self.new_bools.append(value)
-        if out == 0 or value > 1:
+        if out == 0:
             return FRE_INVALID_ARGUMENT
-        self.w32(out, self.make(value == 1))
+        self.w32(out, self.make(value != 0))
         return FRE_OK
 
     # USER32, faked: a display whose accepted modes become current, and a keyboard speed.
@@ -352,7 +352,7 @@ def malformed_calls_do_nothing(image):
     machine = opened(image)
     for name, values, how in [("as_setScreenResolution", (800,), {}), ("as_setScreenResolution", (), {}),
                               ("as_setScreenResolution", (800, 600), {"null_array": True}),
-                              ("as_setScreenResolution", ("800", 600), {}), ("as_setScreenResolution", (8, True), {}),
+                              ("as_setScreenResolution", ("800", 600), {}), ("as_setScreenResolution", (8, None), {}),
                               ("as_setKeyboardSpeed", (), {}), ("as_setKeyboardSpeed", (5,), {"null_array": True}),
                               ("as_setKeyboardSpeed", ("5",), {}),
                               ("as_restoreScreenResolution", (), {"null_array": True}),

@@ -80,21 +80,22 @@ TEST_F(KeyboardSpeed, SpeedsReachTheSystemUncheckedAsTheirBitPatterns) {
         ASSERT_FALSE(system.keyboardCalls.empty());
         expectSet(system.keyboardCalls.back(), static_cast<UINT>(speed));
     }
+    // The runtime converts a Boolean as 1 or 0.
+    const FREObject flag[] = {air::newBool(true)};
+    callWithObjects(context, "as_setKeyboardSpeed", 1, flag);
+    expectSet(system.keyboardCalls.back(), 1);
 }
 
 TEST_F(KeyboardSpeed, MalformedCallsChangeNothingAndLeaveTheCaptureToTheNextGoodSet) {
     const FREObject text = air::newString("5");
-    const FREObject flag = air::newBool(false);
     const FREObject speed = air::newInt(9);
     const FREObject textArgument[] = {text};
-    const FREObject booleanArgument[] = {flag};
     const FREObject nullArgument[] = {nullptr};
     EXPECT_NULL_RESULT(callWithObjects(context, "as_setKeyboardSpeed", 0, &speed));
     EXPECT_EQ(air::requestCount(), 0u) << "an empty call must not read a slot";
     EXPECT_NULL_RESULT(callWithObjects(context, "as_setKeyboardSpeed", 1, nullptr));
     EXPECT_EQ(air::requestCount(), 0u);
     EXPECT_NULL_RESULT(callWithObjects(context, "as_setKeyboardSpeed", 1, textArgument));
-    EXPECT_NULL_RESULT(callWithObjects(context, "as_setKeyboardSpeed", 1, booleanArgument));
     EXPECT_NULL_RESULT(callWithObjects(context, "as_setKeyboardSpeed", 1, nullArgument));
     EXPECT_TRUE(system.calls.empty());
     restoreKeyboardSpeed();

@@ -158,11 +158,9 @@ TEST_F(ScreenResolution, SizesReachTheSystemAsTheirBitPatterns) {
 TEST_F(ScreenResolution, MalformedCallsReturnNullCaptureNothingAndTouchNothing) {
     const FREObject width = air::newInt(800);
     const FREObject text = air::newString("600");
-    const FREObject flag = air::newBool(true);
     const FREObject oneArgument[] = {width};
     const FREObject textHeight[] = {width, text};
     const FREObject textWidth[] = {text, width};
-    const FREObject booleanHeight[] = {width, flag};
     const FREObject nullHeight[] = {width, nullptr};
     const struct {
         const char* what;
@@ -175,7 +173,6 @@ TEST_F(ScreenResolution, MalformedCallsReturnNullCaptureNothingAndTouchNothing) 
         {"null array", 2, nullptr, false},
         {"height is a string", 2, textHeight, true},
         {"width is a string", 2, textWidth, true},
-        {"height is a Boolean", 2, booleanHeight, true},
         {"height is the null handle", 2, nullHeight, true},
     };
     for (const auto& c : calls) {
@@ -206,12 +203,13 @@ TEST_F(ScreenResolution, ThirdArgumentMakesTheSwitchTemporaryOrTheCallMalformed)
     } cases[] = {
         {"2", {air::newInt(2)}, false, 0},
         {"-1", {air::newInt(-1)}, false, 0},
-        {"a Boolean", {air::newBool(true)}, false, 0},
         {"a string", {air::newString("1")}, false, 0},
         {"the null handle", {nullptr}, false, 0},
         {"none", {}, true, 0},
         {"0", {air::newInt(0)}, true, 0},
         {"1", {air::newInt(1)}, true, CDS_FULLSCREEN},
+        {"false, which the runtime converts to 0", {air::newBool(false)}, true, 0},
+        {"true, which the runtime converts to 1", {air::newBool(true)}, true, CDS_FULLSCREEN},
         {"1, then a fourth that is never read", {air::newInt(1), air::newString("x")}, true, CDS_FULLSCREEN},
     };
     for (const auto& c : cases) {
@@ -232,6 +230,15 @@ TEST_F(ScreenResolution, ThirdArgumentMakesTheSwitchTemporaryOrTheCallMalformed)
         EXPECT_EQ(system.changes[0].flags, c.flags) << c.what;
         EXPECT_EQ(system.changes[1].flags, 0u) << c.what << ": the restore";
     }
+}
+
+// The runtime hands a Boolean over as 1 or 0, so a Boolean size is a size of 1 or 0, not a malformed call.
+TEST_F(ScreenResolution, BooleanSizesReachTheSystemAsOneAndZero) {
+    const FREObject booleans[] = {air::newBool(true), air::newBool(false)};
+    EXPECT_EQ(callWithObjects(context, "as_setScreenResolution", 2, booleans).status, air::Status::ok);
+    ASSERT_EQ(system.changes.size(), 1u);
+    EXPECT_EQ(system.changes[0].mode.dmPelsWidth, 1u);
+    EXPECT_EQ(system.changes[0].mode.dmPelsHeight, 0u);
 }
 
 TEST_F(ScreenResolution, ResultThatCannotBeMadeReadsAsNull) {

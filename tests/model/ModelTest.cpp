@@ -157,13 +157,18 @@ struct Expectation {
     std::vector<ExpectedKeyboard> keyboard;
 };
 
-// Whether the call's arguments reach the extension's conversions whole and all as integers.
+// The integer the runtime converts an argument to; a Boolean converts as 1 or 0.
+int32_t converted(const Step& step, uint32_t i) {
+    return step.kinds[i] == Argument::boolean ? step.values[i] & 1 : step.values[i];
+}
+
+// Whether the call's arguments reach the extension's conversions whole and all convert to integers.
 bool argumentsConvert(const Step& step, uint32_t needed) {
     if (step.nullArray || step.count < needed) {
         return false;
     }
     for (uint32_t i = 0; i < needed; ++i) {
-        if (step.kinds[i] != Argument::integer) {
+        if (step.kinds[i] != Argument::integer && step.kinds[i] != Argument::boolean) {
             return false;
         }
     }
@@ -177,10 +182,10 @@ Expectation expect(ReferenceModel& model, const Step& step, const FakeUser32& sy
     switch (step.kind) {
         case Step::Kind::setScreen: {
             if (!argumentsConvert(step, 2) ||
-                (step.count > 2 && (step.kinds[2] != Argument::integer || static_cast<uint32_t>(step.values[2]) > 1))) {
+                (step.count > 2 && (!argumentsConvert(step, 3) || static_cast<uint32_t>(converted(step, 2)) > 1))) {
                 break;
             }
-            expected.flags = step.count > 2 && step.values[2] == 1 ? CDS_FULLSCREEN : 0;
+            expected.flags = step.count > 2 && converted(step, 2) == 1 ? CDS_FULLSCREEN : 0;
             expected.calls.push_back(SystemCall::displayQuery);
             if (step.queryFails) {
                 break;
@@ -190,8 +195,8 @@ Expectation expect(ReferenceModel& model, const Step& step, const FakeUser32& sy
                 model.savedDisplayMode = systemBefore.currentMode;
             }
             DEVMODEW requested = systemBefore.currentMode;
-            requested.dmPelsWidth = static_cast<DWORD>(step.values[0]);
-            requested.dmPelsHeight = static_cast<DWORD>(step.values[1]);
+            requested.dmPelsWidth = static_cast<DWORD>(converted(step, 0));
+            requested.dmPelsHeight = static_cast<DWORD>(converted(step, 1));
             expected.calls.push_back(SystemCall::displayChange);
             expected.changes.push_back(requested);
             if (!step.newBoolFails) {
@@ -221,7 +226,7 @@ Expectation expect(ReferenceModel& model, const Step& step, const FakeUser32& sy
                 model.savedKeyboardSpeed = systemBefore.keyboardSpeed;
             }
             expected.calls.push_back(SystemCall::keyboard);
-            expected.keyboard.push_back({SPI_SETKEYBOARDSPEED, static_cast<UINT>(step.values[0])});
+            expected.keyboard.push_back({SPI_SETKEYBOARDSPEED, static_cast<UINT>(converted(step, 0))});
             break;
         case Step::Kind::restoreKeyboard:
             if (model.keyboardSpeedSaved) {
