@@ -23,3 +23,21 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.in ${CMAKE_BINARY_DIR}/wine-ru
                FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(WINE_RUN ${CMAKE_BINARY_DIR}/wine-run)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_RUN})
+
+# Whether this machine runs the programs of this width. Some kernels (64-bit-only virtual machines among them)
+# refuse every 32-bit Linux program, Wine's 32-bit loader included: there the 32-bit tree is built, but only
+# its tests that need no Wine are registered, and the package tree leaves out its 32-bit sessions.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  execute_process(COMMAND ${PROJECT_SOURCE_DIR}/scripts/win32-runs.sh RESULT_VARIABLE win32_status
+                  OUTPUT_QUIET ERROR_QUIET)
+  if(win32_status EQUAL 0)
+    set(runs_programs ON)
+  else()
+    set(runs_programs OFF)
+    message(WARNING "This machine cannot run 32-bit programs: only the 32-bit tests that need no Wine are "
+                    "registered; the rest of the 32-bit suite is NOT RUN")
+  endif()
+else()
+  set(runs_programs ON)
+endif()
+set(VELMORANT_RUNS_PROGRAMS ${runs_programs} CACHE INTERNAL "Whether Wine runs this tree's programs here")

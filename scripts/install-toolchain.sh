@@ -1,49 +1,50 @@
 #!/bin/sh
-# Installs what building and testing need, from Debian's packages, when it is missing: mingw-w64 for both
-# Windows targets, LLVM's linker for the DLLs, Wine for both, CMake, Ninja, GoogleTest's sources, clang-tidy,
-# and the Unicorn CPU emulator for Debian's Python 3, which runs the 32-bit DLL where 32-bit programs cannot run.
-# Quick and silent when all is there.
+# Installs what building and releasing need, when it is missing, and says what it installs: from Debian's
+# packages mingw-w64 for both Windows targets, LLVM's linker, Wine for both, CMake, Ninja, GoogleTest's
+# sources, clang-tidy, Python 3 with pefile and the Unicorn CPU emulator, zip and unzip, Java and Node.js;
+# and, from npm, Apache Royale's SWF compiler as pinned by scripts/swf-compiler/package-lock.json. Quick and
+# silent when all is there. Without root it names what is missing and stops.
 set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+compiler=$root/scripts/swf-compiler
+stamp=$compiler/node_modules/.velmorant-lock.sha256
 
-# The release archive is made with zip, and its test unpacks it with unzip.
-if ! command -v zip >/dev/null || ! command -v unzip >/dev/null; then
-    if [ "$(id -u)" -ne 0 ]; then
-        echo "install-toolchain: zip or unzip is missing, and installing Debian's zip and unzip needs root" >&2
-        exit 1
-    fi
-    "$(dirname "$0")/apt-install.sh" zip unzip
-fi
-
-have_all() {
-    command -v i686-w64-mingw32-g++-posix >/dev/null &&
-        command -v x86_64-w64-mingw32-g++-posix >/dev/null &&
-        command -v i686-w64-mingw32-dlltool >/dev/null &&
-        command -v x86_64-w64-mingw32-dlltool >/dev/null &&
-        command -v ld.lld >/dev/null && command -v clang-tidy >/dev/null &&
-        command -v wine >/dev/null && [ -x /usr/lib/wine/wine ] && [ -x /usr/lib/wine/wine64 ] &&
-        command -v cmake >/dev/null && command -v ninja >/dev/null &&
-        [ -f /usr/src/googletest/CMakeLists.txt ] &&
-        /usr/bin/python3 -c 'import pefile, unicorn' 2>/dev/null
+# Each tool, and the Debian packages that bring it.
+missing_packages() {
+    for tool in i686-w64-mingw32-g++-posix:"g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686" \
+        x86_64-w64-mingw32-g++-posix:"g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64" \
+        ld.lld:lld clang-tidy:clang-tidy cmake:cmake ninja:ninja-build zip:zip unzip:unzip \
+        java:openjdk-17-jre-headless node:nodejs npm:npm; do
+        command -v "${tool%%:*}" >/dev/null || echo "${tool#*:}"
+    done
+    { command -v wine >/dev/null && [ -x /usr/lib/wine/wine ] && [ -x /usr/lib/wine/wine64 ]; } ||
+        echo wine wine32:i386 wine64
+    [ -f /usr/src/googletest/CMakeLists.txt ] || echo googletest
+    /usr/bin/python3 -c 'import pefile' 2>/dev/null || echo python3 python3-pefile
+    /usr/bin/python3 -c 'import unicorn' 2>/dev/null || echo python3 python3-unicorn
 }
 
-if have_all; then
-    exit 0
+packages=$(missing_packages | tr '\n' ' ')
+if [ -n "$packages" ]; then
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "install-toolchain: missing, and installing them needs root (apt-get): $packages" >&2
+        exit 1
+    fi
+    echo "install-toolchain: installing from Debian's packages: $packages"
+    # Wine's 32-bit half comes from the i386 architecture; slim images lack the man folders Java links into.
+    dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+    mkdir -p /usr/share/man/man1
+    # shellcheck disable=SC2086 # one argument per package
+    "$root/scripts/apt-install.sh" --no-install-recommends $packages
+    packages=$(missing_packages | tr '\n' ' ')
+    [ -z "$packages" ] || { echo "install-toolchain: still missing after installing: $packages" >&2; exit 1; }
 fi
 
-if [ "$(id -u)" -ne 0 ]; then
-    echo "install-toolchain: missing build tools, and installing them needs root (apt-get)" >&2
-    exit 1
+# npm ci installs exactly the lockfile; the stamp records which lockfile that was, so an edited lockfile is
+# noticed without asking npm.
+want=$(sha256sum "$compiler/package-lock.json" | cut -d' ' -f1)
+if [ "$want" != "$(cat "$stamp" 2>/dev/null)" ] || [ ! -x "$compiler/node_modules/.bin/compc" ]; then
+    echo "install-toolchain: installing Apache Royale's SWF compiler with npm ci in scripts/swf-compiler"
+    (cd "$compiler" && npm ci --no-audit --no-fund --loglevel=error)
+    echo "$want" >"$stamp"
 fi
-
-echo "install-toolchain: installing mingw-w64, LLVM's linker, Wine, CMake, Ninja, GoogleTest, clang-tidy and Unicorn from Debian's packages"
-# Wine's 32-bit half comes from the i386 architecture.
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    dpkg --add-architecture i386
-fi
-"$(dirname "$0")/apt-install.sh" \
-    g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686 \
-    g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 \
-    lld \
-    wine wine32:i386 wine64 \
-    cmake ninja-build googletest clang-tidy python3 python3-pefile python3-unicorn
-have_all || { echo "install-toolchain: tools still missing after installing" >&2; exit 1; }

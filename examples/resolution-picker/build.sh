@@ -30,7 +30,7 @@ sdk() {
 }
 
 [ $# -eq 1 ] || fail "usage: build.sh compile | run | bundle | native"
-[ -n "${AIR_SDK_HOME:-}" ] || fail "AIR_SDK_HOME is not set: point it at an AIR SDK of version 50 or later"
+[ -n "${AIR_SDK_HOME:-}" ] || fail "AIR_SDK_HOME is not set: point it at an AIR SDK of version 33.1 or later"
 [ -f "$ane" ] || fail "$ane is missing: set VELMORANT_ANE to VelmorantUtils.ane from the release archive"
 mkdir -p "$bin"
 
@@ -56,7 +56,7 @@ package() {
 
 case $1 in
     compile)
-        sdk amxmlc -swf-version=50 -external-library-path+="$ane" -output "$bin/$app.swf" "$here/src/$app.as" ;;
+        sdk amxmlc -swf-version=44 -external-library-path+="$ane" -output "$bin/$app.swf" "$here/src/$app.as" ;;
     run)
         # adl takes each extension unpacked, in a folder named after the .ane file.
         rm -rf "$bin/extensions" && mkdir -p "$bin/extensions/VelmorantUtils.ane"

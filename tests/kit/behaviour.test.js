@@ -1,20 +1,13 @@
 'use strict';
-// The compiled Windows class against the recording ExtensionContext and the
-// stand-in NativeApplication: what reaches the runtime, what comes back to
-// the application, the shared object's life, the restore on exit, and that
-// nothing throws when the extension is missing, broken or disposed.
-const { describe, it, before, beforeEach } = require('node:test');
+// The Windows class's library.swf, as the package carries it, run in the AVM2 against the recording
+// ExtensionContext and the stand-in NativeApplication: what reaches the runtime, what comes back to the
+// application, the shared object's life, the restore on exit, the temporary switch made again on activation,
+// and that nothing throws when the extension is missing, broken or disposed.
+const { describe, it, beforeEach } = require('node:test');
 const assert = require('node:assert/strict');
-const { ensureBuilt, load } = require('./lib/royale');
-const { descriptor } = require('./lib/kit');
+const { descriptor, loadKit } = require('./lib/kit');
 
-let VelmorantUtils;
-let ExtensionContext;
-let NativeApplication;
-
-before(async () => {
-  ({ VelmorantUtils, ExtensionContext, NativeApplication } = load(await ensureBuilt('main')));
-});
+const { VelmorantUtils, ExtensionContext, NativeApplication } = loadKit();
 
 // Each test starts with no shared object, an empty journal and no listener.
 let opened = 0;
@@ -113,7 +106,8 @@ describe('the shared object', () => {
     subject.setScreenResolution(1280, 720);
     subject.setKeyboardSpeed(5);
     subject.dispose();
-    assert.equal(NativeApplication.dispatchExiting(), 0, 'a listener is left behind');
+    assert.equal(NativeApplication.dispatchExiting(), 0, 'an exiting listener is left behind');
+    assert.equal(NativeApplication.dispatchActivate(), 0, 'an activate listener is left behind');
     assert.deepEqual(called(), ['as_setScreenResolution', 'as_setKeyboardSpeed']);
   });
 });
@@ -146,6 +140,10 @@ describe('isSupported is false, and nothing is called or throws', () => {
       assert.equal(NativeApplication.dispatchExiting(), 0);
     });
   }
+});
+
+it('carries the project version it was built with', () => {
+  assert.equal(VelmorantUtils.VERSION, descriptor().version);
 });
 
 describe('when the application exits', () => {
@@ -190,5 +188,55 @@ describe('when the application exits', () => {
     assert.deepEqual(exitAfter([...BOTH, 'restoreScreen', 'restoreSpeed'], { keyboard }), [], 'both restored');
     assert.deepEqual(exitAfter([...BOTH, 'restoreScreen', 'restoreSpeed', ...BOTH], { keyboard }),
       ['as_restoreScreenResolution', 'as_restoreKeyboardSpeed'], 'changed again after the restores');
+  });
+});
+
+describe('when the application is activated', () => {
+  // A fresh shared object, the steps (each switch accepted unless the library is set to refuse), then an
+  // activation: what it called, with which arguments.
+  const STEPS = {
+    temporary: (subject) => subject.setScreenResolution(1280, 720),
+    lasting: (subject) => subject.setScreenResolution(1024, 768, false),
+    restore: (subject) => subject.restoreScreenResolution(),
+    off: (subject) => { subject.reapplyOnActivate = false; },
+    dispose: (subject) => subject.dispose(),
+  };
+  function activateAfter(steps, { refused = false } = {}) {
+    VelmorantUtils.instance.dispose();
+    NativeApplication.reset();
+    const subject = open();
+    ExtensionContext.willReturn('as_setScreenResolution', !refused);
+    for (const step of steps) STEPS[step](subject);
+    const before = calls().length;
+    NativeApplication.dispatchActivate();
+    return calls().slice(before).map((e) => [e.functionName, ...e.args]);
+  }
+
+  it('makes an outstanding temporary switch again, as the same temporary switch', () => {
+    assert.deepEqual(activateAfter(['temporary']), [['as_setScreenResolution', 1280, 720, 1]]);
+    assert.deepEqual(activateAfter(['lasting', 'temporary']), [['as_setScreenResolution', 1280, 720, 1]]);
+  });
+
+  it('makes nothing again after a lasting switch, a restore, dispose() or with reapplyOnActivate off', () => {
+    for (const steps of [['temporary', 'lasting'], ['temporary', 'restore'], ['temporary', 'dispose'],
+      ['off', 'temporary'], []]) {
+      assert.deepEqual(activateAfter(steps), [], steps.join(', '));
+    }
+    assert.deepEqual(activateAfter(['temporary'], { refused: true }), [], 'a refused switch');
+  });
+
+  it('listens once, and a refusal on activation changes nothing: the next one tries again, the exit restores', () => {
+    const subject = open();
+    ExtensionContext.willReturn('as_setScreenResolution', true);
+    subject.setScreenResolution(1280, 720);
+    subject.setScreenResolution(1280, 720);
+    ExtensionContext.willThrow('as_setScreenResolution');
+    assert.equal(NativeApplication.dispatchActivate(), 1, 'one listener, whatever the number of switches');
+    ExtensionContext.willReturn('as_setScreenResolution', false);
+    NativeApplication.dispatchActivate();
+    NativeApplication.dispatchActivate();
+    NativeApplication.dispatchExiting();
+    assert.deepEqual(called().slice(2), ['as_setScreenResolution', 'as_setScreenResolution',
+      'as_setScreenResolution', 'as_restoreScreenResolution']);
   });
 });

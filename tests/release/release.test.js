@@ -1,37 +1,43 @@
 'use strict';
-// scripts/release.sh as a user runs it, and its archive unpacked into an empty folder as a user gets it.
-// Run by scripts/test.sh after both presets' suites, which leave each tree's Wine prefix made.
-// VELMORANT_SKIP_WIN32=1 skips the 32-bit host, for machines where 32-bit Wine cannot run.
+// The release archive that the package tree made, unpacked into an empty folder as a user gets it; and the
+// release made again by scripts/release.sh in a fresh clone of the commit, which must give the same bytes.
+// Run by CTest in the package tree, after both Windows trees' suites, which leave each tree's Wine prefix made.
+//   VELMORANT_RELEASE_DIR   where the archive is
+//   VELMORANT_SESSIONS      the presets whose programs run here, comma-separated
+//   VELMORANT_COMPC, VELMORANT_SWF_VERSION   the build's SWF compiler, and the SWF version of the namespace
 const test = require('node:test');
 const assert = require('node:assert/strict');
 const crypto = require('node:crypto');
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
+const zlib = require('node:zlib');
 const { execFile, spawnSync } = require('node:child_process');
-const { paths, TABLE, WIDTHS, projectVersion, descriptor } = require('../kit/lib/kit');
-const { makeFakeSdk, readCalls } = require('../kit/lib/fake-sdk');
+const { paths, TABLE, WIDTHS, descriptor } = require('../kit/lib/kit');
+const { makeFakeSdk } = require('./fake-adt');
 
 const { root } = paths;
+const env = (name) => process.env[name] || assert.fail(`${name} is not set: run this test through CTest`);
+const releaseDir = env('VELMORANT_RELEASE_DIR');
+const royale = path.dirname(env('VELMORANT_COMPC'));
+const swfVersion = Number(env('VELMORANT_SWF_VERSION'));
+const sessions = (process.env.VELMORANT_SESSIONS || '').split(',').filter(Boolean);
 const scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'velmorant-release-'));
 process.on('exit', () => fs.rmSync(scratch, { recursive: true, force: true }));
 const run = (command, args, options) => spawnSync(command, args, { encoding: 'utf8', ...options });
-const sha = (file) => crypto.createHash('sha256').update(fs.readFileSync(file)).digest('hex');
+const sha = (data) => crypto.createHash('sha256').update(data).digest('hex');
 const filesUnder = (dir) => fs.readdirSync(dir, { recursive: true }).filter((f) => fs.statSync(path.join(dir, f)).isFile());
-const royale = path.join(paths.testsDir, 'node_modules', '@apache-royale', 'royale-js', 'royale-asjs', 'bin');
 const EXECUTABLE = ['kit/package.sh', 'examples/resolution-picker/build.sh'];
 
-// A checkout with changes of its own can only make a -dirty archive, and no clone has those changes.
+// A checkout with changes of its own makes a -dirty archive, and no clone has those changes.
 const dirty = run('git', ['status', '--porcelain'], { cwd: root }).stdout !== '';
-const name = `VelmorantUtils-${projectVersion()}${dirty ? '-dirty' : ''}`;
-const releaseDir = path.join(root, 'build', 'release');
-const made = run('sh', ['scripts/release.sh', ...(dirty ? ['--dirty'] : [])], { cwd: root });
-assert.equal(made.status, 0, `scripts/release.sh failed:\n${made.stdout}${made.stderr}`);
+const version = descriptor().version;
+const name = `VelmorantUtils-${version}${dirty ? '-dirty' : ''}`;
 const unpacked = path.join(scratch, 'unpacked');
 const top = path.join(unpacked, name);
-assert.equal(run('unzip', ['-q', path.join(releaseDir, `${name}.zip`), '-d', unpacked]).status, 0);
+assert.equal(run('unzip', ['-q', path.join(releaseDir, `${name}.zip`), '-d', unpacked]).status, 0, `no ${name}.zip`);
 
-// The second archive is made in a fresh clone of the commit while the first one is checked.
+// The second release is made in a fresh clone of the commit while the first one is checked.
 const clone = path.join(scratch, 'clone');
 const remade = dirty ? null : new Promise((resolve) => execFile('sh', ['-c',
   'git clone -q "$1" "$2" && cd "$2" && git checkout -q --detach "$3" && scripts/release.sh 2>&1',
@@ -43,17 +49,21 @@ test('is named for the project version, checked by SHA256SUMS, and its changelog
   const check = run('sha256sum', ['--check', '--strict', 'SHA256SUMS'], { cwd: releaseDir });
   assert.equal(check.status, 0, check.stdout + check.stderr);
   const released = /^## \[(?!Unreleased\])([^\]]+)\]/m.exec(fs.readFileSync(path.join(top, 'CHANGELOG.md'), 'utf8'));
-  assert.equal(released && released[1], projectVersion());
+  assert.equal(released && released[1], version);
+  assert.match(fs.readFileSync(path.join(top, 'README.txt'), 'utf8'), new RegExp(`^VelmorantUtils ${version}\n`));
 });
 
 test('holds exactly the release layout, each binary of its width, only the two scripts executable', () => {
-  const kit = run('git', ['ls-files', 'kit', 'examples'], { cwd: root }).stdout.split('\n').filter(Boolean);
+  const shipped = run('git', ['ls-files', 'kit/package.sh', 'kit/actionscript/src', 'kit/actionscript/default', 'examples'],
+    { cwd: root }).stdout.split('\n').filter(Boolean);
   const binaries = WIDTHS.flatMap(({ platform, machine }) => [`${platform}/VelmorantUtils.dll`,
     `tools/${platform}/Adobe AIR.dll`, `tools/${platform}/velmorant-host.exe`].map((file) => ({ file, machine })));
   assert.deepEqual(fs.readdirSync(unpacked), [name]);
   assert.deepEqual(filesUnder(top).sort(),
-    ['CHANGELOG.md', 'LICENSE', 'README.txt', 'VelmorantUtils.ane', ...kit, ...binaries.map((b) => b.file)].sort());
-  for (const file of ['CHANGELOG.md', 'LICENSE', ...kit]) assert.equal(sha(path.join(top, file)), sha(path.join(root, file)), file);
+    ['CHANGELOG.md', 'LICENSE', 'README.txt', 'VelmorantUtils.ane', ...shipped, ...binaries.map((b) => b.file)].sort());
+  for (const file of ['CHANGELOG.md', 'LICENSE', ...shipped]) {
+    assert.equal(sha(fs.readFileSync(path.join(top, file))), sha(fs.readFileSync(path.join(root, file))), file);
+  }
   for (const { file, machine } of binaries) {
     const image = fs.readFileSync(path.join(top, file));
     assert.equal(image.readUInt16LE(image.readUInt32LE(0x3c) + 4), machine, file);
@@ -65,10 +75,10 @@ test('holds exactly the release layout, each binary of its width, only the two s
 
 // The README's command, as a user types it in the archive's folder, with --list in front.
 for (const { platform, preset } of WIDTHS) {
-  const skip = preset === 'windows-x86' && process.env.VELMORANT_SKIP_WIN32 === '1'
-    && 'VELMORANT_SKIP_WIN32=1: the 32-bit host is not run under Wine here';
+  const skip = !sessions.includes(preset) && `this machine does not run the ${preset} tree's programs`;
   test(`the README's session on ${platform}, run from the archive under Wine, switches and restores`, { skip }, () => {
-    const line = /^ *(\.\\tools\\Windows-x86\\velmorant-host\.exe .*)$/m.exec(fs.readFileSync(path.join(top, 'README.txt'), 'utf8'));
+    const line = /^ *(\.\\tools\\Windows-x86\\velmorant-host\.exe .* as_restoreScreenResolution system)$/m
+      .exec(fs.readFileSync(path.join(top, 'README.txt'), 'utf8'));
     assert.ok(line, 'README.txt shows no command that runs .\\tools\\Windows-x86\\velmorant-host.exe');
     const [program, ...args] = line[1].replaceAll('Windows-x86\\', `${platform}\\`).split(/ +/);
     const session = run(path.join(root, 'build', preset, 'wine-run'), [program.replaceAll('\\', '/'), '--list', ...args],
@@ -82,86 +92,122 @@ for (const { platform, preset } of WIDTHS) {
   });
 }
 
-// VelmorantUtils.ane as adt lays out an unsigned extension, in this order.
+// VelmorantUtils.ane as the AIR SDK's packager lays one out, in this order.
 const ane = path.join(top, 'VelmorantUtils.ane');
-const ANE_ENTRIES = ['mimetype', 'catalog.xml', 'library.swf', 'META-INF/ANE/extension.xml',
-  'META-INF/ANE/Windows-x86/library.swf', 'META-INF/ANE/Windows-x86/VelmorantUtils.dll',
+const ANE_ENTRIES = ['mimetype', 'META-INF/ANE/extension.xml', 'catalog.xml', 'library.swf',
+  'META-INF/ANE/default/library.swf',
   'META-INF/ANE/Windows-x86-64/library.swf', 'META-INF/ANE/Windows-x86-64/VelmorantUtils.dll',
-  'META-INF/ANE/default/library.swf'];
-const entries = () => run('unzip', ['-Z1', ane]).stdout.split('\n').filter(Boolean);
-const entry = (name) => spawnSync('unzip', ['-p', ane, name]).stdout;
+  'META-INF/ANE/Windows-x86/library.swf', 'META-INF/ANE/Windows-x86/VelmorantUtils.dll'];
+// Each entry of a zip file, in the central directory's order: its name, its compression method (0 stored,
+// 8 deflated) and its content.
+function entries(file) {
+  const zip = fs.readFileSync(file);
+  const end = zip.lastIndexOf(Buffer.from([0x50, 0x4b, 0x05, 0x06]));
+  const found = [];
+  for (let at = zip.readUInt32LE(end + 16), n = zip.readUInt16LE(end + 10); n > 0; n--) {
+    const [method, size, nameLength, extra, comment, local] = [10, 20, 28, 30, 32, 42]
+      .map((field) => ([20, 42].includes(field) ? zip.readUInt32LE(at + field) : zip.readUInt16LE(at + field)));
+    const start = local + 30 + zip.readUInt16LE(local + 26) + zip.readUInt16LE(local + 28);
+    const raw = zip.subarray(start, start + size);
+    found.push({ name: zip.toString('utf8', at + 46, at + 46 + nameLength), method,
+      data: method === 0 ? raw : zlib.inflateRawSync(raw) });
+    at += 46 + nameLength + extra + comment;
+  }
+  return found;
+}
 const swfdump = (file) => run(path.join(royale, 'swfdump'), ['-abc', file]).stdout;
 const defined = (dump) => [...dump.matchAll(/^(?:public |internal |final |dynamic )*(?:class|interface) (\S+)/gm)].map((m) => m[1]);
-const declarations = [path.join(root, 'scripts', 'ane'), path.join(__dirname, 'as')];
 
-test('VelmorantUtils.ane: the mimetype first and stored, adt\'s layout, the kit\'s descriptor and the archive\'s DLLs', () => {
+test('VelmorantUtils.ane: the packager\'s order, the SWFs and the mimetype stored, the build\'s descriptor and the archive\'s DLLs', () => {
   const bytes = fs.readFileSync(ane);
-  // The first local header: its signature, method 0 (stored), the name, then the content itself.
-  const [method, size, nameLength, extra] = [8, 18, 26, 28].map((at) => (at === 18 ? bytes.readUInt32LE(at) : bytes.readUInt16LE(at)));
-  assert.equal(bytes.readUInt32LE(0), 0x04034b50);
-  assert.equal(bytes.toString('latin1', 30, 30 + nameLength), 'mimetype');
-  assert.equal(method, 0, 'the mimetype is compressed');
-  assert.equal(bytes.toString('latin1', 30 + nameLength + extra, 30 + nameLength + extra + size),
-    'application/vnd.adobe.air-native-extension-package+zip');
-  assert.deepEqual(entries(), ANE_ENTRIES);
-  assert.ok(entry('META-INF/ANE/extension.xml').equals(fs.readFileSync(paths.descriptor)));
+  assert.equal(bytes.toString('latin1', 30, 38), 'mimetype', 'the mimetype is not the first local entry');
+  const found = entries(ane);
+  assert.deepEqual(found.map((e) => e.name), ANE_ENTRIES);
+  for (const { name: entryName, method } of found) {
+    const stored = entryName === 'mimetype' || entryName.endsWith('.swf');
+    assert.equal(method, stored ? 0 : 8, `${entryName}: compression method ${method}`);
+  }
+  const data = Object.fromEntries(found.map((e) => [e.name, e.data]));
+  assert.equal(data.mimetype.toString(), 'application/vnd.adobe.air-native-extension-package+zip');
+  assert.ok(data['META-INF/ANE/extension.xml'].equals(fs.readFileSync(paths.descriptor)));
   for (const { platform } of WIDTHS) {
     const dll = `${platform}/VelmorantUtils.dll`;
-    assert.ok(entry(`META-INF/ANE/${dll}`).equals(fs.readFileSync(path.join(top, dll))), dll);
+    assert.ok(data[`META-INF/ANE/${dll}`].equals(fs.readFileSync(path.join(top, dll))), dll);
   }
 });
 
-test('each library.swf in it has the namespace\'s SWF version and defines only the kit\'s class', () => {
-  const version = /\/extension\/(\d+)\.\d+$/.exec(descriptor().namespace)[1];
+test('its descriptor: namespace 33.1, nothing before the root element but the XML declaration, the project\'s version', () => {
+  const text = fs.readFileSync(paths.descriptor, 'utf8');
+  assert.match(text, /^<\?xml [^?]*\?>\s*<extension /);
+  const { namespace, id, platforms } = descriptor(text);
+  assert.equal(namespace, 'http://ns.adobe.com/air/extension/33.1');
+  assert.equal(id, 'com.velmorant.VelmorantUtils');
+  assert.deepEqual([...platforms.keys()].sort(), ['Windows-x86', 'Windows-x86-64', 'default']);
+});
+
+// The header's version byte of each library.swf, against the highest the namespace allows.
+function checkSwfVersions(file) {
+  for (const { name: entryName, data } of entries(file).filter((e) => e.name.endsWith('.swf'))) {
+    assert.ok(data[3] <= swfVersion, `${entryName} is SWF ${data[3]}, above the namespace's ${swfVersion}`);
+  }
+}
+
+test('each library.swf has the namespace\'s SWF version and defines only the kit\'s class', () => {
+  checkSwfVersions(ane);
   const dumps = new Map(); // by content: the Windows class's three copies are decoded once
-  for (const name of ANE_ENTRIES.filter((e) => e.endsWith('library.swf'))) {
-    const swf = entry(name);
-    const key = crypto.createHash('sha256').update(swf).digest('hex');
-    if (!dumps.has(key)) {
-      fs.writeFileSync(path.join(scratch, `${key}.swf`), swf);
-      dumps.set(key, swfdump(path.join(scratch, `${key}.swf`)));
+  for (const { name: entryName, data } of entries(ane).filter((e) => e.name.endsWith('.swf'))) {
+    if (!dumps.has(sha(data))) {
+      fs.writeFileSync(path.join(scratch, `${sha(data)}.swf`), data);
+      dumps.set(sha(data), swfdump(path.join(scratch, `${sha(data)}.swf`)));
     }
-    const dump = dumps.get(key);
-    assert.match(dump, new RegExp(`<swf [^>]*version="${version}"`), name);
-    assert.deepEqual(defined(dump), ['com.velmorant.utils::VelmorantUtils'], name);
+    const dump = dumps.get(sha(data));
+    assert.match(dump, new RegExp(`<swf [^>]*version="${swfVersion}"`), entryName);
+    assert.deepEqual(defined(dump), ['com.velmorant.utils::VelmorantUtils'], entryName);
     // The Windows class opens the runtime's context; the default one never does.
-    assert.equal(dump.includes('flash.external::ExtensionContext'), !name.includes('/default/'), name);
+    assert.equal(dump.includes('flash.external::ExtensionContext'), !entryName.includes('/default/'), entryName);
   }
+  // A library.swf above the namespace's version cannot ship: one planted in a copy is refused.
+  const planted = path.join(scratch, 'planted');
+  assert.equal(run('unzip', ['-q', ane, '-d', planted]).status, 0);
+  const swf = path.join(planted, 'META-INF', 'ANE', 'Windows-x86', 'library.swf');
+  const bytes = fs.readFileSync(swf);
+  bytes[3] = swfVersion + 1;
+  fs.writeFileSync(swf, bytes);
+  const copy = path.join(scratch, 'planted.ane');
+  assert.equal(run('zip', ['-q', '-r', copy, '.'], { cwd: planted }).status, 0);
+  assert.throws(() => checkSwfVersions(copy), /Windows-x86\/library\.swf is SWF \d+, above the namespace's/);
 });
 
-test('the sample application compiles against it, and its descriptor asks for the extension', () => {
+test('the sample application compiles against it with SWF version 44, and its descriptor asks for the extension', () => {
   const example = path.join(top, 'examples', 'resolution-picker');
-  const externs = declarations.flatMap((dir) => filesUnder(dir).filter((f) => f.endsWith('.as'))
-    .map((f) => f.slice(0, -3).split(path.sep).join('.')));
+  const declarations = path.join(root, 'kit', 'actionscript', 'runtime');
+  const externs = filesUnder(declarations).filter((f) => f.endsWith('.as')).map((f) => f.slice(0, -3).split(path.sep).join('.'));
   const swf = path.join(scratch, 'ResolutionPicker.swf');
-  const built = run(path.join(royale, 'mxmlc'), ['-compiler.targets=SWF', '-swf-version=50', '-source-path',
-    path.join(example, 'src'), ...declarations, '-externs', ...externs, `-external-library-path+=${ane}`,
+  const built = run(path.join(royale, 'mxmlc'), ['-compiler.targets=SWF', '-swf-version=44', '-source-path',
+    path.join(example, 'src'), declarations, '-externs', ...externs, `-external-library-path+=${ane}`,
     '-output', swf, path.join(example, 'src', 'ResolutionPicker.as')]);
   assert.equal(built.status, 0, built.stdout + built.stderr);
   assert.deepEqual(defined(swfdump(swf)), ['ResolutionPicker'], 'the class is the extension\'s, not the application\'s');
   const app = fs.readFileSync(path.join(example, 'ResolutionPicker-app.xml'), 'utf8');
-  const major = (namespace) => Number(/\/(\d+)\.\d+"?$/.exec(namespace)[1]);
-  assert.ok(major(/<application xmlns="([^"]+)"/.exec(app)[1]) >= major(descriptor().namespace), 'namespace');
+  assert.match(app, /^<\?xml [^?]*\?>\s*<application xmlns="http:\/\/ns\.adobe\.com\/air\/application\/33\.1">/);
   assert.match(app, /<supportedProfiles>extendedDesktop<\/supportedProfiles>/);
-  assert.match(app, new RegExp(`<extensions>\\s*<extensionID>${descriptor().id}</extensionID>\\s*</extensions>`));
+  assert.match(app, /<extensions>\s*<extensionID>com\.velmorant\.VelmorantUtils<\/extensionID>\s*<\/extensions>/);
 });
 
 test('scripts/make-ane.py names a missing DLL or one of the wrong width, and writes nothing', async (t) => {
+  const built = path.dirname(paths.kitSwf);
+  const dlls = Object.fromEntries(WIDTHS.map(({ platform }) => [platform, path.join(top, platform, 'VelmorantUtils.dll')]));
   const CASES = [
-    ['a DLL missing', (dir) => fs.rmSync(path.join(dir, 'Windows-x86-64', 'VelmorantUtils.dll')),
-      /missing \S*Windows-x86-64\/VelmorantUtils\.dll/],
-    ['the DLLs swapped', (dir) => WIDTHS.map((w) => w.platform).forEach((platform, i, both) =>
-      fs.copyFileSync(path.join(top, both[1 - i], 'VelmorantUtils.dll'), path.join(dir, platform, 'VelmorantUtils.dll'))),
-    /Windows-x86\/VelmorantUtils\.dll is not a Windows-x86 DLL/],
+    ['a DLL missing', { ...dlls, 'Windows-x86-64': path.join(scratch, 'none.dll') }, /missing \S*none\.dll/],
+    ['the DLLs swapped', { 'Windows-x86': dlls['Windows-x86-64'], 'Windows-x86-64': dlls['Windows-x86'] },
+      /Windows-x86-64\/VelmorantUtils\.dll is not a Windows-x86 DLL/],
   ];
-  for (const [name, arrange, pattern] of CASES) {
-    await t.test(name, () => {
-      const dir = fs.mkdtempSync(path.join(scratch, 'dlls-'));
-      for (const { platform } of WIDTHS) fs.cpSync(path.join(top, platform), path.join(dir, platform), { recursive: true });
-      arrange(dir);
+  for (const [caseName, natives, pattern] of CASES) {
+    await t.test(caseName, () => {
       const out = fs.mkdtempSync(path.join(scratch, 'ane-'));
-      const made = run('/usr/bin/python3', [path.join(root, 'scripts', 'make-ane.py'), path.join(top, 'kit'), dir,
-        path.join(out, 'VelmorantUtils.ane')]);
+      const made = run('/usr/bin/python3', [path.join(root, 'scripts', 'make-ane.py'), paths.descriptor, built,
+        path.join(path.dirname(built), 'default'), path.join(out, 'VelmorantUtils.ane'),
+        ...Object.entries(natives).map(([platform, dll]) => `${platform}=${dll}`)]);
       assert.equal(made.status, 1, made.stderr);
       assert.match(made.stderr, pattern);
       assert.deepEqual(fs.readdirSync(out), []);
@@ -171,28 +217,30 @@ test('scripts/make-ane.py names a missing DLL or one of the wrong width, and wri
 
 test('the sample\'s build.sh names what is missing without an AIR SDK', () => {
   const script = path.join(top, 'examples', 'resolution-picker', 'build.sh');
-  const env = { ...process.env };
-  delete env.AIR_SDK_HOME;
-  assert.match(run(script, ['compile'], { env }).stderr, /AIR_SDK_HOME is not set/);
+  const bare = { ...process.env };
+  delete bare.AIR_SDK_HOME;
+  assert.match(run(script, ['compile'], { env: bare }).stderr, /AIR_SDK_HOME is not set/);
   const sdk = fs.mkdtempSync(path.join(scratch, 'empty-sdk-'));
-  assert.match(run(script, ['compile'], { env: { ...env, AIR_SDK_HOME: sdk } }).stderr, /no amxmlc in /);
+  assert.match(run(script, ['compile'], { env: { ...bare, AIR_SDK_HOME: sdk } }).stderr, /no amxmlc in /);
 });
 
-test('the unpacked kit/package.sh packages the archive\'s own DLLs, into the entries of the ready ANE', () => {
+test('the unpacked kit/package.sh hands adt exactly the ready .ane\'s entries, and names what is missing', () => {
+  const script = path.join(top, 'kit', 'package.sh');
+  const bare = { ...process.env };
+  delete bare.AIR_SDK_HOME;
+  const refused = run(script, [path.join(scratch, 'none.ane')], { env: bare });
+  assert.notEqual(refused.status, 0);
+  assert.match(refused.stderr, /AIR_SDK_HOME is not set/);
+  assert.match(refused.stderr, /missing \S*none\.ane/);
+
   const sdk = makeFakeSdk(path.join(scratch, 'sdk'));
-  const env = { ...process.env, ...sdk.env };
-  delete env.VELMORANT_BUILD_DIR;
-  delete env.VELMORANT_KIT_OUT;
-  const packaged = run(path.join(top, 'kit', 'package.sh'), [], { cwd: top, env });
+  const packaged = run(script, [], { cwd: top, env: { ...bare, AIR_SDK_HOME: sdk.home } });
   assert.equal(packaged.status, 0, packaged.stdout + packaged.stderr);
-  const adt = readCalls(sdk.log).filter((call) => call.tool === 'adt');
-  assert.equal(adt.length, 1);
-  for (const { platform } of WIDTHS) {
-    const dll = path.join(platform, 'VelmorantUtils.dll');
-    const staged = Object.entries(adt[0].staged).filter(([file]) => file.endsWith(path.sep + dll));
-    assert.deepEqual(staged.map(([, hash]) => hash), [sha(path.join(top, dll))], dll);
-  }
-  assert.deepEqual([...adt[0].entries].sort(), [...ANE_ENTRIES].sort());
+  assert.equal(packaged.stdout, `package.sh: wrote ${path.join(top, 'ane', 'VelmorantUtils.ane')}\n`);
+  const [adt, ...more] = sdk.calls();
+  assert.deepEqual(more, []);
+  const ready = Object.fromEntries(entries(ane).filter((e) => e.name !== 'mimetype').map((e) => [e.name, sha(e.data)]));
+  assert.deepEqual(adt.entries, ready);
 });
 
 // The one check that the same commit makes the same bytes wherever it is built: a link time, a path or a
@@ -208,7 +256,7 @@ test('a fresh clone of the commit makes the same bytes', { skip: dirty && 'the c
   });
   const differ = [...new Set([...filesUnder(first), ...filesUnder(again)])].filter((file) =>
     !fs.existsSync(path.join(again, file)) || !fs.existsSync(path.join(first, file))
-    || sha(path.join(again, file)) !== sha(path.join(first, file)));
+    || sha(fs.readFileSync(path.join(again, file))) !== sha(fs.readFileSync(path.join(first, file))));
   assert.deepEqual(differ, [], `made again in ${clone}, these files differ`);
   for (const file of [`${name}.zip`, 'SHA256SUMS']) {
     assert.ok(fs.readFileSync(path.join(clone, 'build', 'release', file)).equals(fs.readFileSync(path.join(releaseDir, file))),

@@ -1,9 +1,7 @@
 package
 {
     import com.velmorant.utils.VelmorantUtils;
-    import flash.desktop.NativeApplication;
     import flash.display.Sprite;
-    import flash.events.Event;
     import flash.events.MouseEvent;
     import flash.text.TextField;
 
@@ -11,7 +9,9 @@ package
      * A small resolution picker on the VelmorantUtils extension: a few screen
      * sizes to switch to, a restore, and the keyboard repeat speed. The class
      * puts the screen back when the application quits, and here the keyboard
-     * speed too.
+     * speed too. Its switches are temporary: Windows drops one when the desktop
+     * switches (a UAC prompt, a locked screen), and the class makes it again
+     * when the application is activated.
      */
     public class ResolutionPicker extends Sprite
     {
@@ -23,8 +23,6 @@ package
         private var utils:VelmorantUtils = VelmorantUtils.instance;
         private var status:TextField;
         private var rows:int = 0;
-        // The size picked last, [width, height], until the screen is restored.
-        private var chosen:Array;
 
         public function ResolutionPicker()
         {
@@ -37,10 +35,6 @@ package
             for each (var speed:int in SPEEDS)
                 addRow("Keyboard speed " + speed, speedSetter(speed));
             addRow("Restore the keyboard speed", restoreSpeed);
-            // The class's switch is temporary: Windows drops it when the
-            // desktop switches (a UAC prompt, a locked screen), so the chosen
-            // size is asked for again each time the application is active.
-            NativeApplication.nativeApplication.addEventListener(Event.ACTIVATE, reapply);
         }
 
         private function addRow(text:String, onClick:Function):TextField
@@ -62,7 +56,6 @@ package
         private function switcher(width:int, height:int):Function
         {
             return function(event:MouseEvent):void {
-                chosen = [width, height];
                 var accepted:Boolean = utils.setScreenResolution(width, height);
                 status.text = (accepted ? "Switched to " : "Windows refused ") + width + " x " + height + ".";
             };
@@ -78,7 +71,6 @@ package
 
         private function restoreScreen(event:MouseEvent):void
         {
-            chosen = null;
             utils.restoreScreenResolution();
             status.text = "Screen restored.";
         }
@@ -87,12 +79,6 @@ package
         {
             utils.restoreKeyboardSpeed();
             status.text = "Keyboard speed restored.";
-        }
-
-        private function reapply(event:Event):void
-        {
-            if (chosen != null)
-                utils.setScreenResolution(chosen[0], chosen[1]);
         }
     }
 }

@@ -1,25 +1,24 @@
 'use strict';
-// What the kit's tests share: where things are, the extension descriptor as
-// parsed by a real XML parser, and the function names the ActionScript
-// sources hand to ExtensionContext.call().
+// What the kit's tests and the release test share: where the package tree put what it built, the records the
+// tests keep (the function table, the platforms), the descriptor as a real XML parser reads it, and the kit's
+// compiled classes loaded in the AVM2 beside the runtime's fakes.
 const fs = require('node:fs');
 const path = require('node:path');
+const { load } = require('./avm2');
 
 const root = path.resolve(__dirname, '..', '..', '..');
-const kitDir = path.join(root, 'kit');
-const testsDir = path.resolve(__dirname, '..');
 
+// Set by CTest from the package tree; run by hand, the preset's tree.
+const built = (variable, file) => process.env[variable] || path.join(root, 'build', 'package', file);
 const paths = {
   root,
-  kitDir,
-  testsDir,
-  descriptor: path.join(kitDir, 'extension.xml'),
-  packageScript: path.join(kitDir, 'package.sh'),
-  shippedClass: path.join(kitDir, 'actionscript', 'src', 'com', 'velmorant', 'utils', 'VelmorantUtils.as'),
-  defaultClass: path.join(kitDir, 'actionscript', 'default', 'com', 'velmorant', 'utils', 'VelmorantUtils.as'),
+  descriptor: built('VELMORANT_DESCRIPTOR', 'kit/extension.xml'),
+  kitSwf: built('VELMORANT_KIT_SWF', 'kit/src/library.swf'),
+  defaultSwf: built('VELMORANT_DEFAULT_SWF', 'kit/default/library.swf'),
+  fakesSwf: built('VELMORANT_FAKES_SWF', 'tests/kit/fakes/library.swf'),
 };
 
-// One line of a plain-text record in the repository, without its comments and blank lines, split in words.
+// The lines of a plain-text record in the repository, without comments and blank lines, split in words.
 const records = (file) => fs.readFileSync(path.join(root, file), 'utf8').split('\n')
   .filter((line) => line.trim() && !line.startsWith('#')).map((line) => line.trim().split(/\s+/));
 
@@ -30,126 +29,46 @@ const TABLE = Object.freeze(records('tests/support/table.txt').map(([name]) => n
 const WIDTHS = Object.freeze(records('cmake/platforms.txt')
   .map(([preset, , platform, machine]) => ({ preset, platform, machine: parseInt(machine, 16) })));
 
-const EXTENSION_ID = 'com.velmorant.VelmorantUtils';
-
-function need(name) {
-  try {
-    return require(name);
-  } catch (error) {
-    if (error.code !== 'MODULE_NOT_FOUND') throw error;
-    throw new Error(`${name} is not installed in ${path.join(testsDir, 'node_modules')}: ` +
-      'run scripts/install-kit-tools.sh (or npm ci in tests/kit)');
-  }
+// The descriptor's namespace, id, version and each platform's applicationDeployment.
+function descriptor(text = fs.readFileSync(paths.descriptor, 'utf8')) {
+  const { XMLParser, XMLValidator } = require('fast-xml-parser');
+  const valid = XMLValidator.validate(text);
+  if (valid !== true) throw new Error(`the descriptor is not well-formed XML: ${valid.err.msg}`);
+  const { extension } = new XMLParser({ ignoreAttributes: false, attributeNamePrefix: '@', parseTagValue: false,
+    isArray: (name) => name === 'platform' }).parse(text);
+  const platforms = new Map(extension.platforms.platform.map((p) => [p['@name'],
+    typeof p.applicationDeployment === 'object' ? p.applicationDeployment : {}]));
+  return { namespace: extension['@xmlns'], id: extension.id, version: extension.versionNumber, platforms };
 }
 
-function descriptor() {
-  const { XMLParser, XMLValidator } = need('fast-xml-parser');
-  const text = fs.readFileSync(paths.descriptor, 'utf8');
-  const valid = XMLValidator.validate(text);
-  if (valid !== true) {
-    const { msg, line, col } = valid.err;
-    throw new Error(`${paths.descriptor}:${line}:${col}: not well-formed XML: ${msg}`);
+// The Windows class (or the default class) as compiled for the package, in the AVM2 with the runtime's fakes.
+// One class per process: both are com.velmorant.utils.VelmorantUtils.
+function loadKit(swf = paths.kitSwf) {
+  for (const file of [paths.fakesSwf, swf]) {
+    if (!fs.existsSync(file)) throw new Error(`${file} has not been built: build the package preset first`);
   }
-  const parser = new XMLParser({
-    ignoreAttributes: false,
-    attributeNamePrefix: '@',
-    parseTagValue: false, // "1.10" must stay a string, not become 1.1
-    isArray: (name) => name === 'platform',
-  });
-  const doc = parser.parse(text);
-  const extension = doc.extension;
-  if (!extension) throw new Error(`${paths.descriptor}: the root element is not <extension>`);
-  const platforms = new Map();
-  for (const platform of (extension.platforms && extension.platforms.platform) || []) {
-    const name = platform['@name'];
-    if (platforms.has(name)) throw new Error(`${paths.descriptor}: platform ${name} is declared twice`);
-    const deployment = platform.applicationDeployment;
-    platforms.set(name, typeof deployment === 'object' ? deployment : {});
-  }
+  const vm = load([paths.fakesSwf, swf]);
   return {
-    namespace: extension['@xmlns'],
-    id: extension.id,
-    version: extension.versionNumber,
-    platforms,
+    vm,
+    VelmorantUtils: vm.cls('com.velmorant.utils.VelmorantUtils'),
+    ExtensionContext: vm.cls('flash.external.ExtensionContext'),
+    NativeApplication: vm.cls('flash.desktop.NativeApplication'),
   };
 }
 
-function projectVersion() {
-  if (process.env.VELMORANT_PROJECT_VERSION) return process.env.VELMORANT_PROJECT_VERSION;
-  const cmake = fs.readFileSync(path.join(root, 'CMakeLists.txt'), 'utf8');
-  const match = /\bproject\s*\([^)]*?\bVERSION\s+([0-9][^\s)]*)/i.exec(cmake);
-  if (!match) throw new Error('no VELMORANT_PROJECT_VERSION and no project(... VERSION x.y.z) in CMakeLists.txt');
-  return match[1];
+// The public members of the VelmorantUtils class that a SWF defines, static ones included, with their types
+// and parameters, one line each, from the class's traits as the AVM2 loaded them.
+function publicApi(swf) {
+  const { vm, VelmorantUtils } = loadKit(swf);
+  const KINDS = ['var', 'method', 'get', 'set', 'class', 'function', 'const'];
+  const describe = (traits, prefix) => traits.traits.filter((t) => / 0:/.test(String(t.multiname))).map((t) => {
+    const m = t.methodInfo;
+    const type = m ? `(${m.parameters.map((p) => `${p.typeName}${p.optionalValueKind >= 0 ? '=' : ''}`).join(', ')}):${m.typeName}`
+      : `:${t.typeName}`;
+    return `${prefix}${KINDS[t.kind]} ${String(t.multiname).split('::').pop()}${type}`;
+  });
+  const { classInfo } = vm.toAS(VelmorantUtils);
+  return [...describe(classInfo.traits, 'static '), ...describe(classInfo.instanceInfo.traits, '')].sort();
 }
 
-// Blanks comments out (keeping line breaks, so positions stay right) and
-// leaves string literals alone, so a name in a comment never counts.
-function stripComments(source) {
-  let out = '';
-  let i = 0;
-  while (i < source.length) {
-    const c = source[i];
-    const next = source[i + 1];
-    if (c === '/' && next === '/') {
-      while (i < source.length && source[i] !== '\n') i++;
-    } else if (c === '/' && next === '*') {
-      const end = source.indexOf('*/', i + 2);
-      const stop = end < 0 ? source.length : end + 2;
-      out += source.slice(i, stop).replace(/[^\n]/g, ' ');
-      i = stop;
-    } else if (c === '"' || c === "'") {
-      let j = i + 1;
-      while (j < source.length && source[j] !== c && source[j] !== '\n') j += source[j] === '\\' ? 2 : 1;
-      out += source.slice(i, j + 1);
-      i = j + 1;
-    } else {
-      out += c;
-      i++;
-    }
-  }
-  return out;
-}
-
-function unquote(literal) {
-  const body = literal.slice(1, -1);
-  return JSON.parse(`"${literal[0] === "'" ? body.replace(/\\'/g, "'").replace(/"/g, '\\"') : body}"`);
-}
-
-const STRING = String.raw`"(?:[^"\\\n]|\\.)*"|'(?:[^'\\\n]|\\.)*'`;
-
-function stringConstants(code) {
-  const constants = new Map();
-  const pattern = new RegExp(String.raw`\bconst\s+([A-Za-z_$][\w$]*)\s*:\s*String\s*=\s*(${STRING})`, 'g');
-  for (const m of code.matchAll(pattern)) constants.set(m[1], unquote(m[2]));
-  return constants;
-}
-
-// Every ExtensionContext.call() site in an .as file, with the function name it
-// passes, whether written as a literal or as a String constant of the class.
-// A first argument that is neither cannot be checked, so it is an error.
-function callSites(file) {
-  const code = stripComments(fs.readFileSync(file, 'utf8'));
-  const constants = stringConstants(code);
-  const sites = [];
-  const pattern = new RegExp(String.raw`\.\s*call\s*\(\s*(${STRING}|[A-Za-z_$][\w$.]*)`, 'g');
-  for (const m of code.matchAll(pattern)) {
-    const line = code.slice(0, m.index).split('\n').length;
-    const argument = m[1];
-    let name;
-    if (argument[0] === '"' || argument[0] === "'") name = unquote(argument);
-    else name = constants.get(argument.split('.').pop());
-    if (name === undefined) {
-      throw new Error(`${file}:${line}: call(${argument}, ...) names no String constant of this file`);
-    }
-    sites.push({ name, line });
-  }
-  return { sites, constants, code };
-}
-
-// Names in one list and not the other, for messages that say which way it is off.
-function difference(a, b) {
-  const other = new Set(b);
-  return [...new Set(a)].filter((x) => !other.has(x));
-}
-
-module.exports = { paths, TABLE, WIDTHS, EXTENSION_ID, need, descriptor, projectVersion, callSites, difference };
+module.exports = { paths, TABLE, WIDTHS, descriptor, loadKit, publicApi };

@@ -12,7 +12,7 @@ package com.velmorant.utils
         public static const EXTENSION_ID:String = "com.velmorant.VelmorantUtils";
 
         /** The version of the extension this class belongs to. */
-        public static const VERSION:String = "1.0.0";
+        public static const VERSION:String = CONFIG::VERSION;
 
         private static var shared:VelmorantUtils;
 
@@ -25,6 +25,9 @@ package com.velmorant.utils
 
         /** Kept for the same API; there is nothing to restore here. */
         public var restoreKeyboardOnExit:Boolean = false;
+
+        /** Kept for the same API; there is no switch to make again here. */
+        public var reapplyOnActivate:Boolean = true;
 
         /** Not for applications, which use VelmorantUtils.instance: throws elsewhere. */
         public function VelmorantUtils()

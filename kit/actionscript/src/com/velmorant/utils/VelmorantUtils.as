@@ -19,6 +19,13 @@ package com.velmorant.utils
      * restoreKeyboardOnExit is true; each only when it was changed through
      * this object and not restored since. dispose() restores nothing.</p>
      *
+     * <p>Windows drops a temporary switch when the desktop switches (a UAC
+     * prompt, a locked screen) and does not apply it again. So when the
+     * application is activated (NativeApplication's activate event) after a
+     * temporary switch that Windows accepted, the last one made through this
+     * object and not restored since, the same switch is made again, unless
+     * reapplyOnActivate is false.</p>
+     *
      * <p>No method throws. Without the native extension (missing from the
      * application descriptor, or a DLL that fails to load) isSupported is
      * false, every method does nothing and setScreenResolution() returns
@@ -30,7 +37,7 @@ package com.velmorant.utils
         public static const EXTENSION_ID:String = "com.velmorant.VelmorantUtils";
 
         /** The version of the extension this class belongs to. */
-        public static const VERSION:String = "1.0.0";
+        public static const VERSION:String = CONFIG::VERSION;
 
         // The names in the native library's function table. A name the library
         // does not hand out makes ExtensionContext.call() throw at run time, so
@@ -41,8 +48,9 @@ package com.velmorant.utils
         private static const RESTORE_SCREEN_RESOLUTION:String = "as_restoreScreenResolution";
 
         // Below the default priority of 0, so that an application's own exiting
-        // listener has had its chance to cancel the exit before this one looks.
-        private static const EXITING_PRIORITY:int = -1000;
+        // listener has had its chance to cancel the exit before this one looks,
+        // and its own activate listener runs before the switch is made again.
+        private static const LISTENER_PRIORITY:int = -1000;
 
         private static var shared:VelmorantUtils;
 
@@ -60,6 +68,12 @@ package com.velmorant.utils
         private var screenOutstanding:Boolean = false;
         private var keyboardOutstanding:Boolean = false;
 
+        // The size of the last switch, and whether it was temporary, accepted
+        // and not restored since: then activate makes it again.
+        private var temporaryWidth:int = 0;
+        private var temporaryHeight:int = 0;
+        private var temporaryOutstanding:Boolean = false;
+
         /** Put the screen mode back when the application exits. On by default. */
         public var restoreScreenOnExit:Boolean = true;
 
@@ -69,6 +83,13 @@ package com.velmorant.utils
          */
         public var restoreKeyboardOnExit:Boolean = false;
 
+        /**
+         * Make an outstanding temporary switch again when the application is
+         * activated, after Windows dropped it at a desktop switch. On by
+         * default.
+         */
+        public var reapplyOnActivate:Boolean = true;
+
         /** Not for applications, which use VelmorantUtils.instance: throws elsewhere. */
         public function VelmorantUtils()
         {
@@ -77,7 +98,9 @@ package com.velmorant.utils
             context = openWorkingContext();
             if (context == null)
                 return;
-            NativeApplication.nativeApplication.addEventListener(Event.EXITING, restoreOnExit, false, EXITING_PRIORITY);
+            NativeApplication.nativeApplication.addEventListener(Event.EXITING, restoreOnExit, false, LISTENER_PRIORITY);
+            NativeApplication.nativeApplication.addEventListener(Event.ACTIVATE, reapplyOnActivation, false,
+                                                                 LISTENER_PRIORITY);
         }
 
         /** The shared object, opened on first use and again after dispose(). */
@@ -154,10 +177,10 @@ package com.velmorant.utils
          * itself: it drops the mode when the desktop switches (a UAC prompt,
          * a locked screen) without applying it again, and, as observed
          * though not documented, puts the stored mode back when the
-         * application's process ends, however it ends.
-         * An application that must keep its mode switches again on
-         * Event.ACTIVATE. With temporary false the mode lasts until it is
-         * restored or the user signs out.</p>
+         * application's process ends, however it ends. This object makes it
+         * again when the application is activated (see reapplyOnActivate).
+         * With temporary false the mode lasts until it is restored or the user
+         * signs out.</p>
          *
          * @return true when the system accepted the mode; false when it
          * refused it, when the current mode could not be read, or without the
@@ -175,11 +198,15 @@ package com.velmorant.utils
                 var accepted:Boolean = context.call(SET_SCREEN_RESOLUTION, width, height, temporary ? 1 : 0) === true;
                 if (accepted)
                     screenOutstanding = true;
+                temporaryOutstanding = accepted && temporary;
+                temporaryWidth = width;
+                temporaryHeight = height;
                 return accepted;
             }
             catch (error:Error)
             {
             }
+            temporaryOutstanding = false;
             return false;
         }
 
@@ -192,6 +219,7 @@ package com.velmorant.utils
             {
                 context.call(RESTORE_SCREEN_RESOLUTION);
                 screenOutstanding = false;
+                temporaryOutstanding = false;
             }
             catch (error:Error)
             {
@@ -241,6 +269,7 @@ package com.velmorant.utils
             if (context == null)
                 return;
             NativeApplication.nativeApplication.removeEventListener(Event.EXITING, restoreOnExit);
+            NativeApplication.nativeApplication.removeEventListener(Event.ACTIVATE, reapplyOnActivation);
             // Forget the context before disposing it, so that a second
             // dispose() cannot reach the runtime even if this one throws.
             var disposing:ExtensionContext = context;
@@ -259,6 +288,23 @@ package com.velmorant.utils
                 restoreScreenResolution();
             if (restoreKeyboardOnExit && keyboardOutstanding)
                 restoreKeyboardSpeed();
+        }
+
+        // The same temporary switch again, which Windows may have dropped while
+        // the application was in the background. Its answer changes nothing
+        // here: a refusal leaves the next activation to try again, and the exit
+        // restore as it was.
+        private function reapplyOnActivation(event:Event):void
+        {
+            if (!reapplyOnActivate || !temporaryOutstanding || context == null)
+                return;
+            try
+            {
+                context.call(SET_SCREEN_RESOLUTION, temporaryWidth, temporaryHeight, 1);
+            }
+            catch (error:Error)
+            {
+            }
         }
     }
 }

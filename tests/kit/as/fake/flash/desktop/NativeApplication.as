@@ -3,10 +3,10 @@ package flash.desktop
     import flash.events.Event;
 
     /**
-     * A stand-in NativeApplication for running the kit's ActionScript under
-     * Node. Of the runtime's members only those VelmorantUtils uses are
-     * declared, with the runtime's signatures; reset() and dispatchExiting()
-     * are the tests' own.
+     * A stand-in NativeApplication for running the kit's ActionScript in the
+     * tests' AVM2. Of the runtime's members only those VelmorantUtils uses
+     * are declared, with the runtime's signatures; reset(), dispatchExiting()
+     * and dispatchActivate() are the tests' own.
      */
     public class NativeApplication
     {
@@ -32,11 +32,24 @@ package flash.desktop
          */
         public static function dispatchExiting():int
         {
-            var event:Event = new Event(Event.EXITING, false, true);
+            return dispatch(new Event(Event.EXITING, false, true));
+        }
+
+        /**
+         * Sends activate, as the runtime does when the application comes to
+         * the front, and returns how many listeners it reached.
+         */
+        public static function dispatchActivate():int
+        {
+            return dispatch(new Event(Event.ACTIVATE));
+        }
+
+        private static function dispatch(event:Event):int
+        {
             var reached:int = 0;
             for each (var entry:Object in application.listeners.slice())
             {
-                if (entry.type != Event.EXITING)
+                if (entry.type != event.type)
                     continue;
                 entry.listener(event);
                 reached++;

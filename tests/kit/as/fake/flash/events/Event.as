@@ -6,14 +6,22 @@ package flash.events
      */
     public class Event
     {
+        public static const ACTIVATE:String = "activate";
         public static const EXITING:String = "exiting";
 
+        private var eventType:String;
         private var cancelable:Boolean;
         private var prevented:Boolean = false;
 
         public function Event(type:String, bubbles:Boolean = false, cancelable:Boolean = false)
         {
+            eventType = type;
             this.cancelable = cancelable;
+        }
+
+        public function get type():String
+        {
+            return eventType;
         }
 
         /** As in the runtime, only a cancelable event can be cancelled. */

@@ -1,8 +1,8 @@
 package flash.external
 {
     /**
-     * A recording ExtensionContext for running the kit's ActionScript under
-     * Node. Of the runtime's members only those VelmorantUtils relies on are
+     * A recording ExtensionContext for running the kit's ActionScript in the
+     * tests' AVM2. Of the runtime's members only those VelmorantUtils relies on are
      * declared, with the runtime's signatures, so that the compiler rejects
      * any other use; reset(), createWith(), willReturn(), willThrow() and
      * events are the tests' own.
@@ -19,6 +19,15 @@ package flash.external
         private static var failing:Object = {};
         private static var creation:String = "create";
         private static var created:int = 0;
+
+        /**
+         * When set, call() hands each call that passes its checks to this
+         * function, transport(functionName, args), and returns what it
+         * returns or throws what it throws; null (the default, and after
+         * reset()) leaves the programmed results in charge. Set from the
+         * tests, where it may be a JavaScript function.
+         */
+        public static var transport:Function = null;
 
         private var id:int;
         private var loaded:Boolean;
@@ -38,6 +47,7 @@ package flash.external
             failing = {};
             creation = "create";
             created = 0;
+            transport = null;
         }
 
         /**
@@ -88,6 +98,8 @@ package flash.external
             if (!loaded)
                 throw new Error("Error #3500: The extension context does not have a method with the name " +
                                 functionName + ".", 3500);
+            if (transport != null)
+                return transport(functionName, args);
             if (failing[functionName])
                 throw new Error("the native function failed: " + functionName);
             return functionName in results ? results[functionName] : null;
