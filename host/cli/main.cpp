@@ -274,13 +274,17 @@ std::string tableNames(FREContext context) {
     return names.empty() ? "(none)" : names;
 }
 
-bool inTable(FREContext context, const std::string& name) {
+// Why a step cannot run on the context: a function name its table does not hold. Empty when it can run.
+std::string missingFunction(FREContext context, const std::string& moduleName, const Step& step) {
+    if (step.isSystemQuery) {
+        return {};
+    }
     for (uint32_t i = 0; i < air::functionCount(context); ++i) {
-        if (name == air::functionName(context, i)) {
-            return true;
+        if (step.name == air::functionName(context, i)) {
+            return {};
         }
     }
-    return false;
+    return moduleName + " has no function named \"" + step.name + "\"; its table holds: " + tableNames(context);
 }
 
 void printSystem(const char* label) { std::printf("%s: %s\n", label, describeSystem().c_str()); }
@@ -337,6 +341,15 @@ bool runCall(FREContext context, const Step& step, bool trace) {
     return true;
 }
 
+// Runs one step; returns false as runCall does.
+bool runStep(FREContext context, const Step& step, bool trace) {
+    if (step.isSystemQuery) {
+        printSystem("system");
+        return true;
+    }
+    return runCall(context, step, trace);
+}
+
 enum class LineRead { complete, tooLong, cutOff, end };
 
 // Reads one line of standard input without its line break (LF or CR LF).
@@ -383,17 +396,14 @@ int runInput(FREContext context, const Options& options, const std::string& modu
             break;
         }
         Step step;
-        const std::string problem = parseStep(line, &step);
+        std::string problem = parseStep(line, &step);
         if (!problem.empty()) {
             answerError(problem);
             failed(exitUsage);
-        } else if (step.isSystemQuery) {
-            printSystem("system");
-        } else if (!inTable(context, step.name)) {
-            answerError(moduleName + " has no function named \"" + step.name + "\"; its table holds: " +
-                        tableNames(context));
+        } else if (problem = missingFunction(context, moduleName, step); !problem.empty()) {
+            answerError(problem);
             failed(exitFailure);
-        } else if (!runCall(context, step, options.trace)) {
+        } else if (!runStep(context, step, options.trace)) {
             failed(exitFailure);
         }
         std::fflush(stdout);
@@ -423,9 +433,9 @@ int run(const Options& options) {
     // Every name is checked before the first call, so a typo late in a session cannot leave the
     // display switched by the steps before it.
     for (const Step& step : options.steps) {
-        if (!step.isSystemQuery && !inTable(context, step.name)) {
-            std::fprintf(stderr, "velmorant-host: %s has no function named \"%s\"; its table holds: %s\n",
-                         moduleName.c_str(), step.name.c_str(), tableNames(context).c_str());
+        const std::string problem = missingFunction(context, moduleName, step);
+        if (!problem.empty()) {
+            std::fprintf(stderr, "velmorant-host: %s\n", problem.c_str());
             air::unloadExtension();
             return exitFailure;
         }
@@ -433,9 +443,7 @@ int run(const Options& options) {
     std::fflush(stdout);
     int status = options.fromInput ? runInput(context, options, moduleName) : 0;
     for (const Step& step : options.steps) {
-        if (step.isSystemQuery) {
-            printSystem("system");
-        } else if (!runCall(context, step, options.trace)) {
+        if (!runStep(context, step, options.trace)) {
             status = exitFailure;
         }
     }
