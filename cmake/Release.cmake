@@ -3,21 +3,11 @@
 # (committed or not) names it.
 configure_file(${PROJECT_SOURCE_DIR}/docs/README.txt.in README.txt @ONLY)
 
-set(trees)
-set(binaries)
-foreach(row IN LISTS VELMORANT_PLATFORMS)
-  string(REPLACE "," ";" row "${row}")
-  list(GET row 0 preset)
-  list(GET row 2 platform)
-  list(APPEND trees ${PROJECT_SOURCE_DIR}/build/${preset}=${platform})
-  list(APPEND binaries binaries-${preset})
-endforeach()
-
 set(VELMORANT_RELEASE_DIR ${PROJECT_SOURCE_DIR}/build/release)
 add_custom_target(release ALL
   COMMAND sh ${PROJECT_SOURCE_DIR}/scripts/make-archive.sh ${VELMORANT_RELEASE_DIR} ${PROJECT_VERSION}
-          ${VELMORANT_SOURCE_DATE_EPOCH} ${VELMORANT_ANE} ${CMAKE_BINARY_DIR}/README.txt ${trees}
-  DEPENDS ane ${binaries}
+          ${VELMORANT_SOURCE_DATE_EPOCH} ${VELMORANT_ANE} ${CMAKE_BINARY_DIR}/README.txt ${VELMORANT_ARCHIVE_TREES}
+  DEPENDS ane ${VELMORANT_BINARY_TARGETS}
   WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
   COMMENT "Making the release archive"
   VERBATIM)

@@ -6,8 +6,6 @@
 # silent when all is there. Without root it names what is missing and stops.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
-compiler=$root/scripts/swf-compiler
-stamp=$compiler/node_modules/.velmorant-lock.sha256
 
 # Each tool, and the Debian packages that bring it.
 missing_packages() {
@@ -40,11 +38,4 @@ if [ -n "$packages" ]; then
     [ -z "$packages" ] || { echo "install-toolchain: still missing after installing: $packages" >&2; exit 1; }
 fi
 
-# npm ci installs exactly the lockfile; the stamp records which lockfile that was, so an edited lockfile is
-# noticed without asking npm.
-want=$(sha256sum "$compiler/package-lock.json" | cut -d' ' -f1)
-if [ "$want" != "$(cat "$stamp" 2>/dev/null)" ] || [ ! -x "$compiler/node_modules/.bin/compc" ]; then
-    echo "install-toolchain: installing Apache Royale's SWF compiler with npm ci in scripts/swf-compiler"
-    (cd "$compiler" && npm ci --no-audit --no-fund --loglevel=error)
-    echo "$want" >"$stamp"
-fi
+"$root/scripts/npm-ci.sh" "$root/scripts/swf-compiler" "Apache Royale's SWF compiler"

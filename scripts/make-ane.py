@@ -74,8 +74,9 @@ def main():
     if os.path.exists(args.output):
         os.remove(args.output)
     natives = dict(native.split('=', 1) for native in args.natives)
+    platforms = platforms_of(args.descriptor)
     problems = []
-    for platform, library in platforms_of(args.descriptor):
+    for platform, library in platforms:
         if library is None:
             continue
         dll = natives.get(platform)
@@ -95,7 +96,7 @@ def main():
     # The catalog records each source file's modification time; the commit's time stands in for it.
     catalog = re.sub(rb'\bmod="\d+"', f'mod="{epoch * 1000}"'.encode(), read(os.path.join(args.kit, 'catalog.xml')))
     files = {}
-    for platform, native in platforms_of(args.descriptor):
+    for platform, native in platforms:
         files[f'META-INF/ANE/{platform}/library.swf'] = library if native else read(os.path.join(args.default, 'library.swf'))
         if native:
             files[f'META-INF/ANE/{platform}/{native}'] = read(natives[platform])
