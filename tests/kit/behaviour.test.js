@@ -146,27 +146,36 @@ it('carries the project version it was built with', () => {
   assert.equal(VelmorantUtils.VERSION, descriptor().version);
 });
 
+// A fresh shared object with these settings, the named steps on it (each switch accepted unless refused), then
+// the runtime's event: the calls the event made, each as [name, ...arguments].
+const STEPS = {
+  switch: (subject) => subject.setScreenResolution(800, 600),
+  temporary: (subject) => subject.setScreenResolution(1280, 720),
+  lasting: (subject) => subject.setScreenResolution(1024, 768, false),
+  speed: (subject) => subject.setKeyboardSpeed(5),
+  restoreScreen: (subject) => subject.restoreScreenResolution(),
+  restoreSpeed: (subject) => subject.restoreKeyboardSpeed(),
+  dispose: (subject) => subject.dispose(),
+};
+function callsOn(dispatch, steps, { settings = {}, refused = false, cancel = false } = {}) {
+  VelmorantUtils.instance.dispose();
+  NativeApplication.reset();
+  const subject = open();
+  Object.assign(subject, settings);
+  ExtensionContext.willReturn('as_setScreenResolution', !refused);
+  for (const step of steps) STEPS[step](subject);
+  if (cancel) NativeApplication.nativeApplication.addEventListener('exiting', (event) => event.preventDefault());
+  const before = calls().length;
+  dispatch();
+  return calls().slice(before).map((e) => [e.functionName, ...e.args]);
+}
+
 describe('when the application exits', () => {
-  // A fresh shared object, the steps (a switch that Windows accepts unless refused), then the exit: what the
-  // exit called.
-  const STEPS = {
-    switch: (subject) => subject.setScreenResolution(800, 600),
-    speed: (subject) => subject.setKeyboardSpeed(5),
-    restoreScreen: (subject) => subject.restoreScreenResolution(),
-    restoreSpeed: (subject) => subject.restoreKeyboardSpeed(),
-  };
-  function exitAfter(steps, { screen = true, keyboard = false, refused = false, cancel = false } = {}) {
-    VelmorantUtils.instance.dispose();
-    NativeApplication.reset();
-    const subject = open();
-    Object.assign(subject, { restoreScreenOnExit: screen, restoreKeyboardOnExit: keyboard });
-    ExtensionContext.willReturn('as_setScreenResolution', !refused);
-    for (const step of steps) STEPS[step](subject);
-    if (cancel) NativeApplication.nativeApplication.addEventListener('exiting', (event) => event.preventDefault());
-    const before = calls().length;
-    NativeApplication.dispatchExiting();
-    return calls().slice(before).map((e) => e.functionName);
-  }
+  // What the exit called.
+  const exitAfter = (steps, { screen = true, keyboard = false, refused = false, cancel = false } = {}) =>
+    callsOn(() => NativeApplication.dispatchExiting(), steps,
+      { settings: { restoreScreenOnExit: screen, restoreKeyboardOnExit: keyboard }, refused, cancel })
+      .map(([functionName]) => functionName);
   const BOTH = ['switch', 'speed'];
 
   it('puts back the screen mode, and not the keyboard speed, by default', () => {
@@ -192,25 +201,8 @@ describe('when the application exits', () => {
 });
 
 describe('when the application is activated', () => {
-  // A fresh shared object, the steps (each switch accepted unless the library is set to refuse), then an
-  // activation: what it called, with which arguments.
-  const STEPS = {
-    temporary: (subject) => subject.setScreenResolution(1280, 720),
-    lasting: (subject) => subject.setScreenResolution(1024, 768, false),
-    restore: (subject) => subject.restoreScreenResolution(),
-    off: (subject) => { subject.reapplyOnActivate = false; },
-    dispose: (subject) => subject.dispose(),
-  };
-  function activateAfter(steps, { refused = false } = {}) {
-    VelmorantUtils.instance.dispose();
-    NativeApplication.reset();
-    const subject = open();
-    ExtensionContext.willReturn('as_setScreenResolution', !refused);
-    for (const step of steps) STEPS[step](subject);
-    const before = calls().length;
-    NativeApplication.dispatchActivate();
-    return calls().slice(before).map((e) => [e.functionName, ...e.args]);
-  }
+  // What the activation called, with which arguments.
+  const activateAfter = (steps, options) => callsOn(() => NativeApplication.dispatchActivate(), steps, options);
 
   it('makes an outstanding temporary switch again, as the same temporary switch', () => {
     assert.deepEqual(activateAfter(['temporary']), [['as_setScreenResolution', 1280, 720, 1]]);
@@ -218,10 +210,10 @@ describe('when the application is activated', () => {
   });
 
   it('makes nothing again after a lasting switch, a restore, dispose() or with reapplyOnActivate off', () => {
-    for (const steps of [['temporary', 'lasting'], ['temporary', 'restore'], ['temporary', 'dispose'],
-      ['off', 'temporary'], []]) {
+    for (const steps of [['temporary', 'lasting'], ['temporary', 'restoreScreen'], ['temporary', 'dispose'], []]) {
       assert.deepEqual(activateAfter(steps), [], steps.join(', '));
     }
+    assert.deepEqual(activateAfter(['temporary'], { settings: { reapplyOnActivate: false } }), [], 'the property off');
     assert.deepEqual(activateAfter(['temporary'], { refused: true }), [], 'a refused switch');
   });
 

@@ -105,29 +105,31 @@ function entries(file) {
   const end = zip.lastIndexOf(Buffer.from([0x50, 0x4b, 0x05, 0x06]));
   const found = [];
   for (let at = zip.readUInt32LE(end + 16), n = zip.readUInt16LE(end + 10); n > 0; n--) {
-    const [method, size, nameLength, extra, comment, local] = [10, 20, 28, 30, 32, 42]
-      .map((field) => ([20, 42].includes(field) ? zip.readUInt32LE(at + field) : zip.readUInt16LE(at + field)));
+    const method = zip.readUInt16LE(at + 10);
+    const size = zip.readUInt32LE(at + 20);
+    const nameLength = zip.readUInt16LE(at + 28);
+    const local = zip.readUInt32LE(at + 42);
     const start = local + 30 + zip.readUInt16LE(local + 26) + zip.readUInt16LE(local + 28);
     const raw = zip.subarray(start, start + size);
     found.push({ name: zip.toString('utf8', at + 46, at + 46 + nameLength), method,
       data: method === 0 ? raw : zlib.inflateRawSync(raw) });
-    at += 46 + nameLength + extra + comment;
+    at += 46 + nameLength + zip.readUInt16LE(at + 30) + zip.readUInt16LE(at + 32); // past the extra field and comment
   }
   return found;
 }
+const aneEntries = entries(ane);
 const swfdump = (file) => run(path.join(royale, 'swfdump'), ['-abc', file]).stdout;
 const defined = (dump) => [...dump.matchAll(/^(?:public |internal |final |dynamic )*(?:class|interface) (\S+)/gm)].map((m) => m[1]);
 
 test('VelmorantUtils.ane: the packager\'s order, the SWFs and the mimetype stored, the build\'s descriptor and the archive\'s DLLs', () => {
   const bytes = fs.readFileSync(ane);
   assert.equal(bytes.toString('latin1', 30, 38), 'mimetype', 'the mimetype is not the first local entry');
-  const found = entries(ane);
-  assert.deepEqual(found.map((e) => e.name), ANE_ENTRIES);
-  for (const { name: entryName, method } of found) {
+  assert.deepEqual(aneEntries.map((e) => e.name), ANE_ENTRIES);
+  for (const { name: entryName, method } of aneEntries) {
     const stored = entryName === 'mimetype' || entryName.endsWith('.swf');
     assert.equal(method, stored ? 0 : 8, `${entryName}: compression method ${method}`);
   }
-  const data = Object.fromEntries(found.map((e) => [e.name, e.data]));
+  const data = Object.fromEntries(aneEntries.map((e) => [e.name, e.data]));
   assert.equal(data.mimetype.toString(), 'application/vnd.adobe.air-native-extension-package+zip');
   assert.ok(data['META-INF/ANE/extension.xml'].equals(fs.readFileSync(paths.descriptor)));
   for (const { platform } of WIDTHS) {
@@ -145,17 +147,18 @@ test('its descriptor: namespace 33.1, nothing before the root element but the XM
   assert.deepEqual([...platforms.keys()].sort(), ['Windows-x86', 'Windows-x86-64', 'default']);
 });
 
-// The header's version byte of each library.swf, against the highest the namespace allows.
-function checkSwfVersions(file) {
-  for (const { name: entryName, data } of entries(file).filter((e) => e.name.endsWith('.swf'))) {
+// The header's version byte of each library.swf among a package's entries, against the highest the namespace
+// allows.
+function checkSwfVersions(packaged) {
+  for (const { name: entryName, data } of packaged.filter((e) => e.name.endsWith('.swf'))) {
     assert.ok(data[3] <= swfVersion, `${entryName} is SWF ${data[3]}, above the namespace's ${swfVersion}`);
   }
 }
 
 test('each library.swf has the namespace\'s SWF version and defines only the kit\'s class', () => {
-  checkSwfVersions(ane);
+  checkSwfVersions(aneEntries);
   const dumps = new Map(); // by content: the Windows class's three copies are decoded once
-  for (const { name: entryName, data } of entries(ane).filter((e) => e.name.endsWith('.swf'))) {
+  for (const { name: entryName, data } of aneEntries.filter((e) => e.name.endsWith('.swf'))) {
     if (!dumps.has(sha(data))) {
       fs.writeFileSync(path.join(scratch, `${sha(data)}.swf`), data);
       dumps.set(sha(data), swfdump(path.join(scratch, `${sha(data)}.swf`)));
@@ -175,7 +178,7 @@ test('each library.swf has the namespace\'s SWF version and defines only the kit
   fs.writeFileSync(swf, bytes);
   const copy = path.join(scratch, 'planted.ane');
   assert.equal(run('zip', ['-q', '-r', copy, '.'], { cwd: planted }).status, 0);
-  assert.throws(() => checkSwfVersions(copy), /Windows-x86\/library\.swf is SWF \d+, above the namespace's/);
+  assert.throws(() => checkSwfVersions(entries(copy)), /Windows-x86\/library\.swf is SWF \d+, above the namespace's/);
 });
 
 test('the sample application compiles against it with SWF version 44, and its descriptor asks for the extension', () => {
@@ -239,7 +242,7 @@ test('the unpacked kit/package.sh hands adt exactly the ready .ane\'s entries, a
   assert.equal(packaged.stdout, `package.sh: wrote ${path.join(top, 'ane', 'VelmorantUtils.ane')}\n`);
   const [adt, ...more] = sdk.calls();
   assert.deepEqual(more, []);
-  const ready = Object.fromEntries(entries(ane).filter((e) => e.name !== 'mimetype').map((e) => [e.name, sha(e.data)]));
+  const ready = Object.fromEntries(aneEntries.filter((e) => e.name !== 'mimetype').map((e) => [e.name, sha(e.data)]));
   assert.deepEqual(adt.entries, ready);
 });
 

@@ -56,10 +56,9 @@ function loadKit(swf = paths.kitSwf) {
   };
 }
 
-// The public members of the VelmorantUtils class that a SWF defines, static ones included, with their types
-// and parameters, one line each, from the class's traits as the AVM2 loaded them.
-function publicApi(swf) {
-  const { vm, VelmorantUtils } = loadKit(swf);
+// The public members of a loaded VelmorantUtils class (loadKit's), static ones included, with their types and
+// parameters, one line each, from the class's traits as the AVM2 loaded them.
+function publicApi({ vm, VelmorantUtils }) {
   const KINDS = ['var', 'method', 'get', 'set', 'class', 'function', 'const'];
   const describe = (traits, prefix) => traits.traits.filter((t) => / 0:/.test(String(t.multiname))).map((t) => {
     const m = t.methodInfo;
