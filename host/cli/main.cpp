@@ -70,7 +70,7 @@ const char usage[] =
 
 // One argument of a call, as the ActionScript value it stands for.
 struct Argument {
-    enum class Kind { integer, boolean, null, string } kind = Kind::null;
+    enum class Kind : uint8_t { integer, boolean, null, string } kind = Kind::null;
     int32_t integer = 0;
     bool boolean = false;
     std::string text;
@@ -350,7 +350,7 @@ bool runStep(FREContext context, const Step& step, bool trace) {
     return runCall(context, step, trace);
 }
 
-enum class LineRead { complete, tooLong, cutOff, end };
+enum class LineRead : uint8_t { complete, tooLong, cutOff, end };
 
 // Reads one line of standard input without its line break (LF or CR LF).
 LineRead readLine(std::string* line) {

@@ -22,9 +22,10 @@ using FREObject = void*;
 // Opaque handle of one extension context.
 using FREContext = void*;
 
-// Result code of the two exported functions; FRE_OK is success.
+// Result code of the two exported functions; FRE_OK is success. The codes are values of this 32-bit type,
+// whatever their range: a narrower enumeration would not be it.
 using FREResult = int32_t;
-enum : FREResult { FRE_OK = 0 };
+enum : FREResult { FRE_OK = 0 };  // NOLINT(performance-enum-size): the interface fixes the size
 
 using FREFunction = FREObject(__cdecl*)(FREContext context, void* functionData, uint32_t argumentCount,
                                         FREObject arguments[]);

@@ -1,5 +1,6 @@
 #include "Runtime.h"
 
+#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -33,7 +34,7 @@ public:
             return nullptr;
         }
         FREObject* first = end() - count;
-        std::memcpy(first, arguments, count * sizeof(FREObject));
+        std::copy_n(arguments, count, first);
         return first;
     }
 

@@ -14,7 +14,9 @@
 
 namespace air {
 
-// Result codes of this runtime's functions beside FRE_OK; an extension need not tell them apart.
+// Result codes of this runtime's functions beside FRE_OK; an extension need not tell them apart. They are
+// FREResult values, of the interface's 32-bit type whatever their range.
+// NOLINTNEXTLINE(performance-enum-size): the interface fixes the size
 enum : FREResult {
     invalidObject = 2,
     typeMismatch = 3,
@@ -23,7 +25,7 @@ enum : FREResult {
     insufficientMemory = 9,
 };
 
-enum class Status : int32_t {
+enum class Status : uint8_t {
     ok,
     moduleNotLoadable,  // lastError() holds the system's own text
     entryPointMissing,
@@ -35,7 +37,7 @@ enum class Status : int32_t {
     invalidResult,     // the function returned a handle this runtime never made
 };
 
-enum class Kind : int32_t { none, integer, boolean, string };
+enum class Kind : uint8_t { none, integer, boolean, string };
 
 // --- Objects. They live until the extension is unloaded. ---
 AIR_RUNTIME_API FREObject newInt(int32_t value);
@@ -73,7 +75,7 @@ AIR_RUNTIME_API Status call(FREContext context, const char* name, uint32_t argum
 
 // --- What the extension asked of the runtime during the last call, in order. ---
 struct Request {
-    enum class Function : int32_t { getObjectAsInt32, newObjectFromBool } function;
+    enum class Function : uint8_t { getObjectAsInt32, newObjectFromBool } function;
     FREObject object;  // the object asked about, or the object made
     uint32_t value;    // the Boolean's value, for newObjectFromBool
     FREResult result;

@@ -13,9 +13,10 @@ typedef void* FREObject;
 // Opaque handle of one extension context.
 typedef void* FREContext;
 
-// Result code of a runtime function. Only FRE_OK is ever told apart from the rest.
+// Result code of a runtime function. Only FRE_OK is ever told apart from the rest. The codes are values of the
+// interface's 32-bit result type, whatever their range: a narrower enumeration would not be that type.
 typedef int32_t FREResult;
-enum : FREResult { FRE_OK = 0 };
+enum : FREResult { FRE_OK = 0 };  // NOLINT(performance-enum-size): the interface fixes the size
 
 typedef FREObject (*FREFunction)(FREContext context, void* functionData, uint32_t argumentCount, FREObject arguments[]);
 
