@@ -1,18 +1,21 @@
 #!/bin/sh
 # Installs Debian packages, riding out a package mirror that is part-way through a sync:
-#   scripts/apt-install.sh [APT-GET-INSTALL-OPTION...] PACKAGE...
+#   scripts/apt-install.sh [APT-GET-INSTALL-OPTION...] PACKAGE... [PACKAGE?...]
+# A name ending in ? is installed only where the running release offers it: a package that one Debian release
+# needs and the next one has dropped is named so, by what the release's indexes hold, never by its name.
 # A mid-sync mirror serves an index whose size no longer matches its Release file, so `apt-get update` fails
 # that one index. It is tried a few times, seconds apart; when an index still fails, the install goes ahead with
 # what did download. With one suite's index missing, a multi-arch package can be offered at one version for
 # amd64 and another for i386, and the install fails on that skew: it is then tried once more preferring the
-# release's main suite (`-t CODENAME`), which serves both at one version. As root.
+# release's main suite (`-t CODENAME`), which serves both at one version. As root, or as a user through sudo:
+# then apt-get alone runs as root (sudo passes on no environment: the frontend is set on its command line).
 set -u
+as_root=$(dirname "$0")/as-root.sh
 
 say() { echo "apt-install: $*" >&2; }
 
 tries=${VELMORANT_APT_TRIES:-3}
 pause=${VELMORANT_APT_PAUSE:-5}
-export DEBIAN_FRONTEND=noninteractive
 
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
@@ -20,7 +23,7 @@ trap 'rm -f "$log"' EXIT
 failed_index=
 try=1
 while :; do
-    apt-get update -q >"$log" 2>&1
+    "$as_root" env DEBIAN_FRONTEND=noninteractive apt-get update -q >"$log" 2>&1
     status=$?
     cat "$log"
     # "E: Failed to fetch URL  reason": the index that did not come, named in the final message.
@@ -35,13 +38,22 @@ while :; do
     sleep "$pause"
 done
 
-apt-get install -y -q "$@" && exit 0
+# Each NAME? becomes NAME where the indexes offer it, and is left out where they do not.
+for argument in "$@"; do
+    shift
+    case "$argument" in
+        *\?) apt-cache show "${argument%?}" >/dev/null 2>&1 && set -- "$@" "${argument%?}" ;;
+        *) set -- "$@" "$argument" ;;
+    esac
+done
+
+"$as_root" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "$@" && exit 0
 
 codename=$(. /etc/os-release 2>/dev/null && printf '%s' "${VERSION_CODENAME:-}")
 if [ -n "$codename" ]; then
     say "apt-get install failed; trying once more with -t $codename, since a suite whose index is missing or" \
         "out of step can offer a package's architectures at different versions"
-    apt-get install -y -q -t "$codename" "$@" && exit 0
+    "$as_root" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q -t "$codename" "$@" && exit 0
 fi
 
 say "apt-get install ${codename:+(also with -t $codename) }failed for: $*"

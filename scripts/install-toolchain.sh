@@ -3,7 +3,8 @@
 # packages mingw-w64 for both Windows targets, LLVM's linker, Wine for both, CMake, Ninja, GoogleTest's
 # sources, clang-tidy, Python 3 with pefile and the Unicorn CPU emulator, zip and unzip, Java and Node.js;
 # and, from npm, Apache Royale's SWF compiler as pinned by scripts/swf-compiler/package-lock.json. Quick and
-# silent when all is there. Without root it names what is missing and stops.
+# silent when all is there. The same names serve Debian 12 and 13. As a user, apt-get and dpkg run through sudo
+# and nothing else does; without root and without a usable sudo it names what is missing and stops.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -12,26 +13,31 @@ missing_packages() {
     for tool in i686-w64-mingw32-g++-posix:"g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686" \
         x86_64-w64-mingw32-g++-posix:"g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64" \
         ld.lld:lld clang-tidy:clang-tidy cmake:cmake ninja:ninja-build zip:zip unzip:unzip \
-        java:openjdk-17-jre-headless node:nodejs npm:npm; do
+        java:default-jre-headless node:nodejs npm:npm; do
         command -v "${tool%%:*}" >/dev/null || echo "${tool#*:}"
     done
     { command -v wine >/dev/null && [ -x /usr/lib/wine/wine ] && [ -x /usr/lib/wine/wine64 ]; } ||
         echo wine wine32:i386 wine64
     [ -f /usr/src/googletest/CMakeLists.txt ] || echo googletest
     /usr/bin/python3 -c 'import pefile' 2>/dev/null || echo python3 python3-pefile
-    /usr/bin/python3 -c 'import unicorn' 2>/dev/null || echo python3 python3-unicorn
+    # Debian 12's unicorn imports distutils without depending on it; Debian 13 has no distutils, and its
+    # unicorn needs none.
+    /usr/bin/python3 -c 'import unicorn' 2>/dev/null || echo python3 python3-unicorn 'python3-distutils?'
 }
+
 
 packages=$(missing_packages | tr '\n' ' ')
 if [ -n "$packages" ]; then
-    if [ "$(id -u)" -ne 0 ]; then
-        echo "install-toolchain: missing, and installing them needs root (apt-get): $packages" >&2
+    # sudo -v asks for the user's password when sudo wants one, and fails where the user may not use it.
+    if [ "$(id -u)" -ne 0 ] && ! { command -v sudo >/dev/null && sudo -v; }; then
+        echo "install-toolchain: missing, and installing them needs root or sudo (apt-get): $packages" >&2
         exit 1
     fi
     echo "install-toolchain: installing from Debian's packages: $packages"
-    # Wine's 32-bit half comes from the i386 architecture; slim images lack the man folders Java links into.
-    dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-    mkdir -p /usr/share/man/man1
+    # Wine's 32-bit half comes from the i386 architecture.
+    dpkg --print-foreign-architectures | grep -qx i386 || "$root/scripts/as-root.sh" dpkg --add-architecture i386
+    # Slim container images, which run as root, leave out the man folders that Java's alternatives link into.
+    [ "$(id -u)" -ne 0 ] || mkdir -p /usr/share/man/man1
     # shellcheck disable=SC2086 # one argument per package
     "$root/scripts/apt-install.sh" --no-install-recommends $packages
     packages=$(missing_packages | tr '\n' ' ')

@@ -1,6 +1,8 @@
 #!/bin/sh
 # scripts/apt-install.sh against a stand-in apt-get that fails the calls it is told to: an index that fails
-# once, an install that fails on version skew, and a mirror that answers nothing.
+# once, an install that fails on version skew, and a mirror that answers nothing; against a stand-in apt-cache
+# that offers some packages, for the names that are installed only where the release offers them; and as a user,
+# through a stand-in sudo.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 script=$here/../../scripts/apt-install.sh
@@ -24,16 +26,27 @@ case "$1" in
 esac
 exit 100
 STAND_IN
-chmod +x "$work/bin/apt-get"
+# apt-cache show NAME finds the packages in $OFFERED; sudo records that it ran the command; id -u says $USER_ID.
+cat >"$work/bin/apt-cache" <<'STAND_IN'
+#!/bin/sh
+case " $OFFERED " in *" $2 "*) exit 0 ;; esac
+exit 100
+STAND_IN
+printf '#!/bin/sh\necho "sudo $1" >>"$CALLS"\nexec "$@"\n' >"$work/bin/sudo"
+printf '#!/bin/sh\necho "$USER_ID"\n' >"$work/bin/id"
+chmod +x "$work/bin/apt-get" "$work/bin/apt-cache" "$work/bin/sudo" "$work/bin/id"
 
 failures=0
-# expect NAME FAIL_CALLS EXIT_STATUS CALL... : runs the script and compares its exit status and the calls.
+# expect NAME FAIL_CALLS EXIT_STATUS CALL... : runs the script on $packages, with $offered offered and as user
+# $user_id, and compares its exit status and the calls.
+packages='pkg-a pkg-b' offered= user_id=0
 expect() {
     name=$1 fail=$2 want_status=$3
     shift 3
     : >"$work/calls"
-    PATH="$work/bin:$PATH" CALLS="$work/calls" FAIL_CALLS="$fail" VELMORANT_APT_PAUSE=0 \
-        "$script" pkg-a pkg-b >"$work/out" 2>&1
+    # shellcheck disable=SC2086 # one argument per package
+    PATH="$work/bin:$PATH" CALLS="$work/calls" FAIL_CALLS="$fail" OFFERED="$offered" USER_ID="$user_id" \
+        VELMORANT_APT_PAUSE=0 "$script" $packages >"$work/out" 2>&1
     status=$?
     printf '%s\n' "$@" >"$work/want"
     if [ "$status" -ne "$want_status" ] || ! cmp -s "$work/want" "$work/calls"; then
@@ -59,4 +72,9 @@ if ! grep -q "the index that did not download: http://mirror.invalid/i386/Packag
     cat "$work/out"
     failures=$((failures + 1))
 fi
+packages='pkg-a pkg-b? pkg-c?' offered=pkg-b
+expect "a name ending in ? is installed where the release offers it" "" 0 "update -q" "install -y -q pkg-a pkg-b"
+packages='pkg-a pkg-b' user_id=1000
+expect "a user runs apt-get through sudo, and nothing else" "" 0 \
+    "sudo env" "update -q" "sudo env" "install -y -q pkg-a pkg-b"
 [ "$failures" -eq 0 ]
