@@ -9,6 +9,15 @@ const { descriptor, loadKit } = require('./lib/kit');
 
 const { VelmorantUtils, ExtensionContext, NativeApplication } = loadKit();
 
+// new before anything has used instance, which sets and clears the flag that lets new through: a flag that
+// starts set shows only here.
+let firstNew;
+try {
+  firstNew = new VelmorantUtils();
+} catch (error) {
+  firstNew = error;
+}
+
 // Each test starts with no shared object, an empty journal and no listener.
 let opened = 0;
 beforeEach(() => {
@@ -83,7 +92,9 @@ describe('the shared object', () => {
     ]);
   });
 
-  it('cannot be made a second time with new', () => {
+  it('cannot be made with new, before instance was first used or after', () => {
+    assert.ok(firstNew instanceof Error, 'new made an object before instance was first used');
+    assert.match(firstNew.message, /VelmorantUtils\.instance/);
     assert.throws(() => new VelmorantUtils(), /VelmorantUtils\.instance/);
   });
 
@@ -156,12 +167,18 @@ const STEPS = {
   restoreScreen: (subject) => subject.restoreScreenResolution(),
   restoreSpeed: (subject) => subject.restoreKeyboardSpeed(),
   dispose: (subject) => subject.dispose(),
+  failing: (subject) => {
+    ExtensionContext.willThrow('as_setScreenResolution');
+    subject.setScreenResolution(640, 480);
+  },
 };
 function callsOn(dispatch, steps, { settings = {}, refused = false, cancel = false } = {}) {
   VelmorantUtils.instance.dispose();
   NativeApplication.reset();
   const subject = open();
-  Object.assign(subject, settings);
+  for (const [name, value] of Object.entries(settings)) {
+    if (value !== undefined) subject[name] = value; // otherwise the class's default
+  }
   ExtensionContext.willReturn('as_setScreenResolution', !refused);
   for (const step of steps) STEPS[step](subject);
   if (cancel) NativeApplication.nativeApplication.addEventListener('exiting', (event) => event.preventDefault());
@@ -172,7 +189,7 @@ function callsOn(dispatch, steps, { settings = {}, refused = false, cancel = fal
 
 describe('when the application exits', () => {
   // What the exit called.
-  const exitAfter = (steps, { screen = true, keyboard = false, refused = false, cancel = false } = {}) =>
+  const exitAfter = (steps, { screen, keyboard, refused = false, cancel = false } = {}) =>
     callsOn(() => NativeApplication.dispatchExiting(), steps,
       { settings: { restoreScreenOnExit: screen, restoreKeyboardOnExit: keyboard }, refused, cancel })
       .map(([functionName]) => functionName);
@@ -209,8 +226,9 @@ describe('when the application is activated', () => {
     assert.deepEqual(activateAfter(['lasting', 'temporary']), [['as_setScreenResolution', 1280, 720, 1]]);
   });
 
-  it('makes nothing again after a lasting switch, a restore, dispose() or with reapplyOnActivate off', () => {
-    for (const steps of [['temporary', 'lasting'], ['temporary', 'restoreScreen'], ['temporary', 'dispose'], []]) {
+  it('makes nothing again after a lasting switch, one that threw, a restore, dispose(), reapplyOnActivate off', () => {
+    for (const steps of [['temporary', 'lasting'], ['temporary', 'failing'], ['temporary', 'restoreScreen'],
+      ['temporary', 'dispose'], []]) {
       assert.deepEqual(activateAfter(steps), [], steps.join(', '));
     }
     assert.deepEqual(activateAfter(['temporary'], { settings: { reapplyOnActivate: false } }), [], 'the property off');
