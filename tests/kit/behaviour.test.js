@@ -1,20 +1,30 @@
 'use strict';
 // The Windows class's library.swf, as the package carries it, run in the AVM2 against the recording
-// ExtensionContext and the stand-in NativeApplication: what reaches the runtime, what comes back to the
-// application, the shared object's life, the restore on exit, the temporary switch made again on activation,
-// and that nothing throws when the extension is missing, broken or disposed.
+// ExtensionContext and the stand-ins NativeApplication and Screen: what reaches the runtime, what comes back to
+// the application, the shared object's life, the restore on exit, the temporary switch made again on activation,
+// the sizes a switch can reach, and that nothing throws when the extension is missing, broken or disposed.
 const { describe, it, beforeEach } = require('node:test');
 const assert = require('node:assert/strict');
 const { descriptor, loadKit } = require('./lib/kit');
 
-const { VelmorantUtils, ExtensionContext, NativeApplication } = loadKit();
+const { VelmorantUtils, ExtensionContext, NativeApplication, Screen, ScreenMode } = loadKit();
 
-// Each test starts with no shared object, an empty journal and no listener.
+// new before anything has used instance, which sets and clears the flag that lets new through: a flag that
+// starts set shows only here.
+let firstNew;
+try {
+  firstNew = new VelmorantUtils();
+} catch (error) {
+  firstNew = error;
+}
+
+// Each test starts with no shared object, an empty journal, no listener and no main screen.
 let opened = 0;
 beforeEach(() => {
   VelmorantUtils.instance.dispose();
   ExtensionContext.reset();
   NativeApplication.reset();
+  Screen.reset();
   opened = 0;
 });
 
@@ -83,7 +93,9 @@ describe('the shared object', () => {
     ]);
   });
 
-  it('cannot be made a second time with new', () => {
+  it('cannot be made with new, before instance was first used or after', () => {
+    assert.ok(firstNew instanceof Error, 'new made an object before instance was first used');
+    assert.match(firstNew.message, /VelmorantUtils\.instance/);
     assert.throws(() => new VelmorantUtils(), /VelmorantUtils\.instance/);
   });
 
@@ -112,9 +124,18 @@ describe('the shared object', () => {
   });
 });
 
+// Screen modes, each [width, height, refresh rate, colour depth].
+const modes = (...rows) => rows.map(([width, height, rate, depth]) => new ScreenMode(width, height, rate, depth));
+// A display at 32 bits whose sizes come at 60 Hz, at 144 Hz, without a rate, at 16 bits only, and twice.
+const DISPLAY = modes([1280, 720, 60, 32], [2560, 1440, 144, 32], [800, 600, 60, 32], [1920, 1080, 60, 32],
+  [1152, 864, 60, 16], [1280, 1024, 60, 32], [1280, 720, 60, 32], [1024, 768, 60, 32], [1600, 900, 60, 32],
+  [1920, 1080, 144, 32], [640, 480, 0, 32]);
+
 // Every public member, on a subject that must stay quiet.
 function assertInert(subject) {
   const before = calls().length;
+  Screen.describe(...modes([1920, 1080, 60, 32]), DISPLAY);
+  assert.deepEqual(subject.screenSizes, []);
   assert.strictEqual(subject.setScreenResolution(1024, 768), false);
   for (const [method, args] of FORWARDING.slice(1)) {
     assert.doesNotThrow(() => subject[method](...args), method);
@@ -156,12 +177,18 @@ const STEPS = {
   restoreScreen: (subject) => subject.restoreScreenResolution(),
   restoreSpeed: (subject) => subject.restoreKeyboardSpeed(),
   dispose: (subject) => subject.dispose(),
+  failing: (subject) => {
+    ExtensionContext.willThrow('as_setScreenResolution');
+    subject.setScreenResolution(640, 480);
+  },
 };
 function callsOn(dispatch, steps, { settings = {}, refused = false, cancel = false } = {}) {
   VelmorantUtils.instance.dispose();
   NativeApplication.reset();
   const subject = open();
-  Object.assign(subject, settings);
+  for (const [name, value] of Object.entries(settings)) {
+    if (value !== undefined) subject[name] = value; // otherwise the class's default
+  }
   ExtensionContext.willReturn('as_setScreenResolution', !refused);
   for (const step of steps) STEPS[step](subject);
   if (cancel) NativeApplication.nativeApplication.addEventListener('exiting', (event) => event.preventDefault());
@@ -172,7 +199,7 @@ function callsOn(dispatch, steps, { settings = {}, refused = false, cancel = fal
 
 describe('when the application exits', () => {
   // What the exit called.
-  const exitAfter = (steps, { screen = true, keyboard = false, refused = false, cancel = false } = {}) =>
+  const exitAfter = (steps, { screen, keyboard, refused = false, cancel = false } = {}) =>
     callsOn(() => NativeApplication.dispatchExiting(), steps,
       { settings: { restoreScreenOnExit: screen, restoreKeyboardOnExit: keyboard }, refused, cancel })
       .map(([functionName]) => functionName);
@@ -209,8 +236,9 @@ describe('when the application is activated', () => {
     assert.deepEqual(activateAfter(['lasting', 'temporary']), [['as_setScreenResolution', 1280, 720, 1]]);
   });
 
-  it('makes nothing again after a lasting switch, a restore, dispose() or with reapplyOnActivate off', () => {
-    for (const steps of [['temporary', 'lasting'], ['temporary', 'restoreScreen'], ['temporary', 'dispose'], []]) {
+  it('makes nothing again after a lasting switch, one that threw, a restore, dispose(), reapplyOnActivate off', () => {
+    for (const steps of [['temporary', 'lasting'], ['temporary', 'failing'], ['temporary', 'restoreScreen'],
+      ['temporary', 'dispose'], []]) {
       assert.deepEqual(activateAfter(steps), [], steps.join(', '));
     }
     assert.deepEqual(activateAfter(['temporary'], { settings: { reapplyOnActivate: false } }), [], 'the property off');
@@ -230,5 +258,48 @@ describe('when the application is activated', () => {
     NativeApplication.dispatchExiting();
     assert.deepEqual(called().slice(2), ['as_setScreenResolution', 'as_setScreenResolution',
       'as_setScreenResolution', 'as_restoreScreenResolution']);
+  });
+});
+
+describe('screenSizes', () => {
+  // What a subject lists when the main screen's current mode is 1920 x 1080 at this rate and depth.
+  const sizesAt = (rate, depth = 32) => {
+    Screen.describe(...modes([1920, 1080, rate, depth]), DISPLAY);
+    return open().screenSizes;
+  };
+  const sizes = (...rows) => rows.map(([width, height]) => ({ width, height }));
+
+  it('lists the sizes at the current depth and rate, once each, largest first (width, height), read each time', () => {
+    assert.deepEqual(sizesAt(60),
+      sizes([1920, 1080], [1600, 900], [1280, 1024], [1280, 720], [1024, 768], [800, 600]));
+    assert.deepEqual(sizesAt(144), sizes([2560, 1440], [1920, 1080]));
+    assert.deepEqual(sizesAt(60, 16), sizes([1152, 864]));
+  });
+
+  it('takes every rate when the current mode reports none (0) or the hardware\'s default (1)', () => {
+    const all = sizes([2560, 1440], [1920, 1080], [1600, 900], [1280, 1024], [1280, 720], [1024, 768], [800, 600],
+      [640, 480]);
+    assert.deepEqual(sizesAt(0), all);
+    assert.deepEqual(sizesAt(1), all);
+  });
+
+  it('is empty, and nothing throws, when the runtime gives no screen, mode or modes, or throws', () => {
+    const subject = open();
+    const [current] = modes([1920, 1080, 60, 32]);
+    const CASES = [
+      ['no main screen', () => {}],
+      ['no current mode', () => Screen.describe(null, DISPLAY)],
+      ['modes null', () => Screen.describe(current, null)],
+      ['modes empty', () => Screen.describe(current, [])],
+      ...['mainScreen', 'mode', 'modes'].map((member) => [`${member} throws`, () => {
+        Screen.describe(current, DISPLAY);
+        Screen.willThrow(member);
+      }]),
+    ];
+    for (const [why, arrange] of CASES) {
+      Screen.reset();
+      arrange();
+      assert.deepEqual(subject.screenSizes, [], why);
+    }
   });
 });

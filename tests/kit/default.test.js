@@ -19,11 +19,13 @@ test('has the public API of the Windows class, static members included', () => {
 });
 
 test('reports false everywhere, creates and calls nothing, and never throws', () => {
-  const { VelmorantUtils, ExtensionContext, NativeApplication } = kit;
+  const { VelmorantUtils, ExtensionContext, NativeApplication, Screen, ScreenMode } = kit;
   ExtensionContext.reset();
   NativeApplication.reset();
-  // A context that would accept everything: any success seen would be invented.
+  // A context that would accept everything and a screen with a mode to list: any success seen would be invented.
   ExtensionContext.willReturn('as_setScreenResolution', true);
+  const mode = new ScreenMode(1920, 1080, 60, 32);
+  Screen.describe(mode, [mode]);
   assert.throws(() => new VelmorantUtils(), /VelmorantUtils\.instance/);
   const subject = VelmorantUtils.instance;
   assert.strictEqual(VelmorantUtils.instance, subject);
@@ -31,6 +33,7 @@ test('reports false everywhere, creates and calls nothing, and never throws', ()
   assert.deepEqual([subject.restoreScreenOnExit, subject.restoreKeyboardOnExit, subject.reapplyOnActivate],
     [true, false, true]);
   assert.strictEqual(subject.setScreenResolution(1920, 1080), false);
+  assert.deepEqual(subject.screenSizes, []);
   subject.restoreScreenResolution();
   subject.setKeyboardSpeed(31);
   subject.restoreKeyboardSpeed();

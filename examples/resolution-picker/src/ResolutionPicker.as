@@ -6,19 +6,24 @@ package
     import flash.text.TextField;
 
     /**
-     * A small resolution picker on the VelmorantUtils extension: a few screen
-     * sizes to switch to, a restore, and the keyboard repeat speed. The class
-     * puts the screen back when the application quits, and here the keyboard
-     * speed too. Its switches are temporary: Windows drops one when the desktop
-     * switches (a UAC prompt, a locked screen), and the class makes it again
-     * when the application is activated.
+     * A small resolution picker on the VelmorantUtils extension: the screen
+     * sizes a switch can reach, a restore, and the keyboard repeat speed. The
+     * class puts the screen back when the application quits, and here the
+     * keyboard speed too. Its switches are temporary: Windows drops one when
+     * the desktop switches (a UAC prompt, a locked screen), and the class
+     * makes it again when the application is activated.
      */
     public class ResolutionPicker extends Sprite
     {
-        private static const SIZES:Array = [[800, 600], [1024, 768], [1280, 720], [1920, 1080]];
+        // Offered when the runtime lists no sizes, with no promise that Windows takes them.
+        private static const FIXED_SIZES:Array = [{ width: 1920, height: 1080 }, { width: 1280, height: 720 },
+                                                  { width: 1024, height: 768 }, { width: 800, height: 600 }];
         // Windows' keyboard speeds run from 0 (slowest) to 31 (fastest).
         private static const SPEEDS:Array = [0, 15, 31];
         private static const ROW:int = 30;
+        private static const ROW_WIDTH:int = 340;
+        // A display may list a few dozen sizes: four buttons to a row.
+        private static const SIZES_PER_ROW:int = 4;
 
         private var utils:VelmorantUtils = VelmorantUtils.instance;
         private var status:TextField;
@@ -29,28 +34,53 @@ package
             utils.restoreKeyboardOnExit = true;
             status = addRow(VelmorantUtils.isSupported ? "Pick a screen size or a keyboard speed."
                 : "The VelmorantUtils extension is not available: nothing will change.", null);
-            for each (var size:Array in SIZES)
-                addRow("Switch to " + size[0] + " x " + size[1], switcher(size[0], size[1]));
+            // The sizes the display has at its current colour depth and refresh rate, which a switch keeps.
+            var sizes:Array = utils.screenSizes;
+            if (sizes.length == 0)
+            {
+                addRow("No sizes listed: these fixed ones may be refused.", null);
+                sizes = FIXED_SIZES;
+            }
+            var sizeButtons:Array = [];
+            for each (var size:Object in sizes)
+                sizeButtons.push([size.width + " x " + size.height, switcher(size.width, size.height)]);
+            addButtons(sizeButtons, SIZES_PER_ROW);
             addRow("Restore the screen", restoreScreen);
+            var speedButtons:Array = [];
             for each (var speed:int in SPEEDS)
-                addRow("Keyboard speed " + speed, speedSetter(speed));
+                speedButtons.push(["Speed " + speed, speedSetter(speed)]);
+            addButtons(speedButtons, SPEEDS.length);
             addRow("Restore the keyboard speed", restoreSpeed);
         }
 
         private function addRow(text:String, onClick:Function):TextField
         {
-            var row:TextField = new TextField();
-            row.text = text;
-            row.selectable = false;
-            row.border = onClick != null;
-            row.x = 10;
-            row.y = 10 + ROW * rows++;
-            row.width = 340;
-            row.height = ROW - 6;
+            return addField(text, onClick, 0, rows++, ROW_WIDTH);
+        }
+
+        // [text, onClick] pairs, perRow to a row.
+        private function addButtons(buttons:Array, perRow:int):void
+        {
+            var cell:int = ROW_WIDTH / perRow;
+            for (var i:int = 0; i < buttons.length; i++)
+                addField(buttons[i][0], buttons[i][1], cell * (i % perRow), rows + int(i / perRow), cell - 4);
+            rows += Math.ceil(buttons.length / perRow);
+        }
+
+        private function addField(text:String, onClick:Function, x:int, row:int, width:int):TextField
+        {
+            var field:TextField = new TextField();
+            field.text = text;
+            field.selectable = false;
+            field.border = onClick != null;
+            field.x = 10 + x;
+            field.y = 10 + ROW * row;
+            field.width = width;
+            field.height = ROW - 6;
             if (onClick != null)
-                row.addEventListener(MouseEvent.CLICK, onClick);
-            addChild(row);
-            return row;
+                field.addEventListener(MouseEvent.CLICK, onClick);
+            addChild(field);
+            return field;
         }
 
         private function switcher(width:int, height:int):Function

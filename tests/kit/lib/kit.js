@@ -53,6 +53,8 @@ function loadKit(swf = paths.kitSwf) {
     VelmorantUtils: vm.cls('com.velmorant.utils.VelmorantUtils'),
     ExtensionContext: vm.cls('flash.external.ExtensionContext'),
     NativeApplication: vm.cls('flash.desktop.NativeApplication'),
+    Screen: vm.cls('flash.display.Screen'),
+    ScreenMode: vm.cls('flash.display.ScreenMode'),
   };
 }
 

@@ -59,6 +59,12 @@ package com.velmorant.utils
             return false;
         }
 
+        /** Always empty: there is no switch here to reach a size with. */
+        public function get screenSizes():Array
+        {
+            return [];
+        }
+
         /** Always false: the screen mode is left alone. */
         public function setScreenResolution(width:int, height:int, temporary:Boolean = true):Boolean
         {

@@ -1,6 +1,8 @@
 package com.velmorant.utils
 {
     import flash.desktop.NativeApplication;
+    import flash.display.Screen;
+    import flash.display.ScreenMode;
     import flash.events.Event;
     import flash.external.ExtensionContext;
 
@@ -28,8 +30,8 @@ package com.velmorant.utils
      *
      * <p>No method throws. Without the native extension (missing from the
      * application descriptor, or a DLL that fails to load) isSupported is
-     * false, every method does nothing and setScreenResolution() returns
-     * false.</p>
+     * false, every method does nothing, setScreenResolution() returns false
+     * and screenSizes is empty.</p>
      */
     public class VelmorantUtils
     {
@@ -51,6 +53,9 @@ package com.velmorant.utils
         // listener has had its chance to cancel the exit before this one looks,
         // and its own activate listener runs before the switch is made again.
         private static const LISTENER_PRIORITY:int = -1000;
+
+        // screenSizes' order, for its width and then its height: largest first, compared as numbers.
+        private static const LARGEST_FIRST:int = Array.NUMERIC | Array.DESCENDING;
 
         private static var shared:VelmorantUtils;
 
@@ -168,6 +173,75 @@ package com.velmorant.utils
             catch (error:Error)
             {
             }
+        }
+
+        /**
+         * The screen sizes that setScreenResolution() can switch to now: an
+         * Array of Objects, each with width and height (int), each size once,
+         * largest first (by width, then by height), as an options menu offers
+         * them.
+         *
+         * <p>A switch keeps the current colour depth and refresh rate, and
+         * Windows refuses a size that the display has only at another rate or
+         * depth. So the list holds the sizes of the main screen's modes (the
+         * runtime's Screen.mainScreen, the display the switch changes) that
+         * have the current mode's depth and rate. When the current mode's
+         * rate is 0, which the runtime reports when the display reports none,
+         * every rate is taken: see matchesRate().</p>
+         *
+         * <p>It is read from the runtime each time: a switch changes the
+         * current mode, and the user may change the display at any time. It
+         * is empty, never null, when the runtime gives no current mode or no
+         * modes (null, empty or an error), and without the native
+         * extension.</p>
+         */
+        public function get screenSizes():Array
+        {
+            if (context == null)
+                return [];
+            try
+            {
+                return sizesReachableFrom(Screen.mainScreen);
+            }
+            catch (error:Error)
+            {
+            }
+            return [];
+        }
+
+        // Throws when the runtime does, or when it hands out no screen or a null mode in the list.
+        private static function sizesReachableFrom(screen:Screen):Array
+        {
+            var current:ScreenMode = screen.mode;
+            var modes:Array = screen.modes;
+            if (current == null || modes == null)
+                return [];
+            var sizes:Array = [];
+            var listed:Object = {};
+            for each (var mode:ScreenMode in modes)
+            {
+                if (mode.colorDepth != current.colorDepth || !matchesRate(mode.refreshRate, current.refreshRate))
+                    continue;
+                var size:String = mode.width + "x" + mode.height;
+                if (listed[size])
+                    continue;
+                listed[size] = true;
+                sizes.push({ width: mode.width, height: mode.height });
+            }
+            sizes.sortOn(["width", "height"], [LARGEST_FIRST, LARGEST_FIRST]);
+            return sizes;
+        }
+
+        // The switch asks Windows for the current mode's rate as Windows
+        // reported it. A current rate of 0 (the runtime's "none reported"), or
+        // 1, is what Windows reports for the display hardware's default rate,
+        // and asking for it leaves the rate to the display: so any rate is
+        // taken, and a display that reports no rates still offers its sizes.
+        // Otherwise only the same rate is: a mode listed without a rate is not
+        // known to have the one the switch asks for.
+        private static function matchesRate(rate:int, currentRate:int):Boolean
+        {
+            return currentRate <= 1 || rate == currentRate;
         }
 
         /**
