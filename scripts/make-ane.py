@@ -17,12 +17,11 @@ import argparse
 import os
 import re
 import sys
-import tempfile
-import time
 import xml.etree.ElementTree as ElementTree
-import zipfile
 
 import pefile
+
+import stamped_zip
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 MIMETYPE = 'application/vnd.adobe.air-native-extension-package+zip'
@@ -89,9 +88,7 @@ def main():
     if problems:
         fail(*problems)
 
-    epoch = 315532800  # 1980-01-01, zip's earliest
-    if args.epoch_file:
-        epoch = int(read(args.epoch_file))
+    epoch = stamped_zip.epoch(args.epoch_file)
     library = read(os.path.join(args.kit, 'library.swf'))
     # The catalog records each source file's modification time; the commit's time stands in for it.
     catalog = re.sub(rb'\bmod="\d+"', f'mod="{epoch * 1000}"'.encode(), read(os.path.join(args.kit, 'catalog.xml')))
@@ -104,24 +101,7 @@ def main():
                ('catalog.xml', catalog), ('library.swf', library)]
     entries += sorted(files.items(), key=lambda entry: entry[0].lower())
 
-    # Written beside the output and renamed into place, so that a failure leaves no partial package.
-    stamp = time.gmtime(epoch)[:6]
-    handle, partial = tempfile.mkstemp(dir=os.path.dirname(os.path.abspath(args.output)), suffix='.partial')
-    os.close(handle)
-    try:
-        with zipfile.ZipFile(partial, 'w') as ane:
-            for name, data in entries:
-                info = zipfile.ZipInfo(name, stamp)
-                info.create_system = 3  # Unix, for the permissions below, wherever it is made
-                info.external_attr = 0o100644 << 16
-                stored = name == 'mimetype' or name.endswith('.swf')
-                info.compress_type = zipfile.ZIP_STORED if stored else zipfile.ZIP_DEFLATED
-                ane.writestr(info, data, compresslevel=None if stored else 9)
-        os.chmod(partial, 0o644)
-        os.replace(partial, args.output)
-    finally:
-        if os.path.exists(partial):
-            os.remove(partial)
+    stamped_zip.write(args.output, entries, epoch, stored=lambda name: name == 'mimetype' or name.endswith('.swf'))
 
 
 if __name__ == '__main__':

@@ -1,6 +1,7 @@
 #!/bin/sh
-# Makes the release of the checked-out commit: build/release/VelmorantUtils-<version>.zip and
-# build/release/SHA256SUMS, built by the package preset from both Windows trees (the "release" target).
+# Makes the release of the checked-out commit: build/release/VelmorantUtils-<version>.zip, the apm package
+# com.velmorant.VelmorantUtils_<version>.airpackage and build/release/SHA256SUMS, built by the package preset from
+# both Windows trees (the "release" target).
 #   scripts/release.sh [--dirty]
 # The same commit gives the same bytes. A checkout with uncommitted changes is refused, unless --dirty is
 # given; the archive is then named VelmorantUtils-<version>-dirty.zip. It needs the build's tools only, which

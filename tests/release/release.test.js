@@ -31,8 +31,10 @@ const EXECUTABLE = ['kit/package.sh', 'examples/resolution-picker/build.sh'];
 
 // A checkout with changes of its own makes a -dirty archive, and no clone has those changes.
 const dirty = run('git', ['status', '--porcelain'], { cwd: root }).stdout !== '';
-const version = descriptor().version;
+const { id: extensionId, version } = descriptor();
 const name = `VelmorantUtils-${version}${dirty ? '-dirty' : ''}`;
+// The apm package keeps the name apm reads, <id>_<version>.airpackage, in a dirty release too.
+const airpackage = `${extensionId}_${version}.airpackage`;
 const unpacked = path.join(scratch, 'unpacked');
 const top = path.join(unpacked, name);
 assert.equal(run('unzip', ['-q', path.join(releaseDir, `${name}.zip`), '-d', unpacked]).status, 0, `no ${name}.zip`);
@@ -44,10 +46,11 @@ const remade = dirty ? null : new Promise((resolve) => execFile('sh', ['-c',
   'sh', root, clone, run('git', ['rev-parse', 'HEAD'], { cwd: root }).stdout.trim()],
 { maxBuffer: 1 << 26 }, (error, stdout) => resolve({ error, stdout })));
 
-test('is named for the project version, checked by SHA256SUMS, and its changelog\'s top release agrees', () => {
-  assert.deepEqual(fs.readdirSync(releaseDir).sort(), ['SHA256SUMS', `${name}.zip`]);
+test('is named for the version, beside the apm package, both in SHA256SUMS; the changelog\'s top release agrees', () => {
+  assert.deepEqual(fs.readdirSync(releaseDir).sort(), ['SHA256SUMS', `${name}.zip`, airpackage]);
   const check = run('sha256sum', ['--check', '--strict', 'SHA256SUMS'], { cwd: releaseDir });
   assert.equal(check.status, 0, check.stdout + check.stderr);
+  assert.equal(check.stdout, `${name}.zip: OK\n${airpackage}: OK\n`);
   const released = /^## \[(?!Unreleased\])([^\]]+)\]/m.exec(fs.readFileSync(path.join(top, 'CHANGELOG.md'), 'utf8'));
   assert.equal(released && released[1], version);
   assert.match(fs.readFileSync(path.join(top, 'README.txt'), 'utf8'), new RegExp(`^VelmorantUtils ${version}\n`));
@@ -60,7 +63,8 @@ test('holds exactly the release layout, each binary of its width, only the two s
     `tools/${platform}/Adobe AIR.dll`, `tools/${platform}/velmorant-host.exe`].map((file) => ({ file, machine })));
   assert.deepEqual(fs.readdirSync(unpacked), [name]);
   assert.deepEqual(filesUnder(top).sort(),
-    ['CHANGELOG.md', 'LICENSE', 'README.txt', 'VelmorantUtils.ane', ...shipped, ...binaries.map((b) => b.file)].sort());
+    ['CHANGELOG.md', 'LICENSE', 'README.txt', 'VelmorantUtils.ane', airpackage, ...shipped,
+      ...binaries.map((b) => b.file)].sort());
   for (const file of ['CHANGELOG.md', 'LICENSE', ...shipped]) {
     assert.equal(sha(fs.readFileSync(path.join(top, file))), sha(fs.readFileSync(path.join(root, file))), file);
   }
@@ -197,6 +201,43 @@ test('the sample application compiles against it with SWF version 44, and its de
   assert.match(app, /<extensions>\s*<extensionID>com\.velmorant\.VelmorantUtils<\/extensionID>\s*<\/extensions>/);
 });
 
+// The apm package as apm's build reads one (apm itself runs on the AIR runtime, which is not here): the files it
+// requires or takes by their exact names, package.json's fields and their rules, and the extension it installs.
+const APM_ID = /^([A-Za-z][A-Za-z\d_]*\.)*[A-Za-z][A-Za-z\d_]*$/;
+const [NUMBER, PRE] = ['(0|[1-9]\\d*)', '(0|[1-9]\\d*|\\d*[A-Za-z-][\\dA-Za-z-]*)'];
+const SEMVER = new RegExp(`^${NUMBER}\\.${NUMBER}\\.${NUMBER}(-${PRE}(\\.${PRE})*)?`
+  + '(\\+[\\dA-Za-z-]+(\\.[\\dA-Za-z-]+)*)?$');
+
+test('the apm package: apm\'s rules, the .ane\'s id and version, the shipped .ane and the project\'s own files', () => {
+  const packaged = Object.fromEntries(entries(path.join(top, airpackage)).map((e) => [e.name, e.data]));
+  assert.deepEqual(Object.keys(packaged).sort(),
+    ['CHANGELOG.md', 'LICENSE.md', 'README.md', 'ane/VelmorantUtils.ane', 'package.json']);
+  const PROJECT_FILES = { 'README.md': 'README.md', 'CHANGELOG.md': 'CHANGELOG.md', 'LICENSE.md': 'LICENSE' };
+  for (const [entry, file] of Object.entries(PROJECT_FILES)) {
+    assert.ok(packaged[entry].equals(fs.readFileSync(path.join(root, file))), `${entry} is not the project's ${file}`);
+  }
+  assert.ok(packaged['ane/VelmorantUtils.ane'].equals(fs.readFileSync(ane)), 'its .ane is not the shipped one');
+  assert.ok(fs.readFileSync(path.join(releaseDir, airpackage)).equals(fs.readFileSync(path.join(top, airpackage))),
+    'the package beside the archive is not the one in it');
+
+  const json = JSON.parse(packaged['package.json']);
+  const own = aneEntries.find((e) => e.name === 'META-INF/ANE/extension.xml').data.toString();
+  const { id, version: versionNumber } = descriptor(own);
+  assert.ok(json.id.length >= 6 && APM_ID.test(json.id), `apm refuses the id ${json.id}`);
+  assert.equal(json.id, id, 'apm writes package.json\'s id into the application\'s descriptor');
+  assert.match(json.version, SEMVER);
+  assert.equal(json.version, versionNumber);
+  assert.ok(typeof json.name === 'string' && json.name && typeof json.description === 'string' && json.description,
+    'an empty name or description');
+  const { type, status, platforms, dependencies, parameters, license, publishedAt } = json;
+  assert.deepEqual({ type, status, platforms, dependencies, parameters },
+    { type: 'ane', status: 'release', platforms: ['windows'], dependencies: [], parameters: [] });
+  assert.deepEqual(Object.keys(license).sort(), ['public', 'type', 'url']);
+  const committed = Number(run('git', ['log', '-1', '--format=%ct'], { cwd: root }).stdout) * 1000;
+  assert.equal(publishedAt, new Date(committed).toISOString(), 'publishedAt is not the commit\'s time');
+  assert.deepEqual(['url', 'docUrl', 'sourceUrl'].filter((key) => key in json), [], 'a url with no place to point to');
+});
+
 test('scripts/make-ane.py names a missing DLL or one of the wrong width, and writes nothing', async (t) => {
   const built = path.dirname(paths.kitSwf);
   const dlls = Object.fromEntries(WIDTHS.map(({ platform }) => [platform, path.join(top, platform, 'VelmorantUtils.dll')]));
@@ -261,7 +302,7 @@ test('a fresh clone of the commit makes the same bytes', { skip: dirty && 'the c
     !fs.existsSync(path.join(again, file)) || !fs.existsSync(path.join(first, file))
     || sha(fs.readFileSync(path.join(again, file))) !== sha(fs.readFileSync(path.join(first, file))));
   assert.deepEqual(differ, [], `made again in ${clone}, these files differ`);
-  for (const file of [`${name}.zip`, 'SHA256SUMS']) {
+  for (const file of [`${name}.zip`, airpackage, 'SHA256SUMS']) {
     assert.ok(fs.readFileSync(path.join(clone, 'build', 'release', file)).equals(fs.readFileSync(path.join(releaseDir, file))),
       `${file} differs between ${root} and a clone in ${clone} (file times or order, as every file is the same)`);
   }
