@@ -18,6 +18,10 @@ if(NOT WINE_PROGRAM OR NOT WINESERVER_PROGRAM)
   return()
 endif()
 set(WINE_PREFIX ${CMAKE_BINARY_DIR}/wine-prefix)
+# What Wine's own background processes write, kept apart from the programs' output.
+set(WINE_LOG ${CMAKE_BINARY_DIR}/wine-background.log)
+# The runs' XDG_RUNTIME_DIR where the environment has none.
+set(WINE_XDG_RUNTIME_DIR ${CMAKE_BINARY_DIR}/xdg-runtime)
 
 configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
                FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)

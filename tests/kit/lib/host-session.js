@@ -34,7 +34,11 @@ child.stdout.setEncoding('utf8').on('data', (data) => {
 child.stderr.setEncoding('utf8').on('data', (data) => { errors += data; });
 child.on('error', (error) => { ended = 'could not start: ' + error.message; give(); });
 child.on('close', (status, signal) => {
-  ended = 'ended (' + (signal || 'exit status ' + status) + ')' + (errors ? '; its standard error: ' + errors.trim() : '');
+  // The host's own lines, which name it, and Wine's report of an unhandled exception in it; nothing else that
+  // Wine may write there.
+  const own = errors.split(/\r?\n/).filter((l) => /^(velmorant-host|Try 'velmorant-host|wine: Unhandled )/.test(l));
+  ended = 'ended (' + (signal || 'exit status ' + status) + ')'
+    + (own.length ? '; its standard error: ' + own.join('\n') : '');
   give();
 });
 parentPort.on('message', ({ line, next, end }) => {
