@@ -62,9 +62,9 @@ remove_root() {
 host_codename=$(. /etc/os-release && printf '%s' "${VERSION_CODENAME-}")
 mirror=$(cat /etc/apt/sources.list.d/*.sources 2>/dev/null | awk -v suite="$host_codename" '
     /^URIs:/ { uri = $2 } /^Suites:/ { for (i = 2; i <= NF; i++) if ($i == suite) found = 1 }
-    /^$/ { if (found && uri) { print uri; exit } uri = ""; found = 0 } END { if (found && uri) print uri }')
+    /^$/ { if (found && uri) print uri; uri = ""; found = 0 } END { if (found && uri) print uri }' | head -n 1)
 [ -n "$mirror" ] || mirror=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
-    awk -v suite="$host_codename" '$1 == "deb" { sub(/\[[^]]*\] */, ""); if ($3 == suite) { print $2; exit } }')
+    awk -v suite="$host_codename" '$1 == "deb" { sub(/\[[^]]*\] */, ""); if ($3 == suite) print $2 }' | head -n 1)
 
 remove_root
 mkdir -p "$(dirname "$root")"
