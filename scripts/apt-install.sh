@@ -38,11 +38,12 @@ while :; do
     sleep "$pause"
 done
 
-# Each NAME? becomes NAME where the indexes offer it, and is left out where they do not.
+# Each NAME? becomes NAME where the indexes offer a version of it, and is left out where they do not (a name
+# that is only mentioned, as by a package that once depended on it, is not offered).
 for argument in "$@"; do
     shift
     case "$argument" in
-        *\?) apt-cache show "${argument%?}" >/dev/null 2>&1 && set -- "$@" "${argument%?}" ;;
+        *\?) [ -z "$(apt-cache madison "${argument%?}" 2>/dev/null)" ] || set -- "$@" "${argument%?}" ;;
         *) set -- "$@" "$argument" ;;
     esac
 done

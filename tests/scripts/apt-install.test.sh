@@ -26,11 +26,12 @@ case "$1" in
 esac
 exit 100
 STAND_IN
-# apt-cache show NAME finds the packages in $OFFERED; sudo records that it ran the command; id -u says $USER_ID.
+# apt-cache madison NAME lists a version of the packages in $OFFERED, and nothing of others, as it does of a
+# name that is only mentioned; sudo records that it ran the command; id -u says $USER_ID.
 cat >"$work/bin/apt-cache" <<'STAND_IN'
 #!/bin/sh
-case " $OFFERED " in *" $2 "*) exit 0 ;; esac
-exit 100
+case " $OFFERED " in *" $2 "*) echo "$2 | 1.0 | http://mirror.invalid main amd64 Packages" ;; esac
+exit 0
 STAND_IN
 printf '#!/bin/sh\necho "sudo $1" >>"$CALLS"\nexec "$@"\n' >"$work/bin/sudo"
 printf '#!/bin/sh\necho "$USER_ID"\n' >"$work/bin/id"
