@@ -26,14 +26,17 @@ missing_packages() {
 }
 
 
+# The packages as the messages name them: a NAME? is one the release may not offer.
+named() { echo "$packages" | sed 's/\([^ ]*\)?/(\1 where the release has it)/g'; }
+
 packages=$(missing_packages | tr '\n' ' ')
 if [ -n "$packages" ]; then
     # sudo -v asks for the user's password when sudo wants one, and fails where the user may not use it.
     if [ "$(id -u)" -ne 0 ] && ! { command -v sudo >/dev/null && sudo -v; }; then
-        echo "install-toolchain: missing, and installing them needs root or sudo (apt-get): $packages" >&2
+        echo "install-toolchain: missing, and installing them needs root or sudo (apt-get): $(named)" >&2
         exit 1
     fi
-    echo "install-toolchain: installing from Debian's packages: $packages"
+    echo "install-toolchain: installing from Debian's packages: $(named)"
     # Wine's 32-bit half comes from the i386 architecture.
     dpkg --print-foreign-architectures | grep -qx i386 || "$root/scripts/as-root.sh" dpkg --add-architecture i386
     # Slim container images, which run as root, leave out the man folders that Java's alternatives link into.
@@ -41,7 +44,7 @@ if [ -n "$packages" ]; then
     # shellcheck disable=SC2086 # one argument per package
     "$root/scripts/apt-install.sh" --no-install-recommends $packages
     packages=$(missing_packages | tr '\n' ' ')
-    [ -z "$packages" ] || { echo "install-toolchain: still missing after installing: $packages" >&2; exit 1; }
+    [ -z "$packages" ] || { echo "install-toolchain: still missing after installing: $(named)" >&2; exit 1; }
 fi
 
 "$root/scripts/npm-ci.sh" "$root/scripts/swf-compiler" "Apache Royale's SWF compiler"

@@ -5,7 +5,7 @@
 #   scripts/release.sh [--dirty]
 # The same commit gives the same bytes. A checkout with uncommitted changes is refused, unless --dirty is
 # given; the archive is then named VelmorantUtils-<version>-dirty.zip. It needs the build's tools only, which
-# scripts/install-toolchain.sh installs (as root), naming them; nothing of the tests.
+# scripts/install-toolchain.sh installs (as root, or through sudo), naming them; nothing of the tests.
 set -eu
 cd "$(dirname "$0")/.."
 

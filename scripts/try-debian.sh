@@ -90,6 +90,8 @@ for npmrc in /etc/npmrc /usr/etc/npmrc; do
     fi
 done
 
+# The names a machine knows itself by, which sudo looks up.
+cp /etc/hosts "$root/etc/hosts"
 if [ -n "$as_user" ]; then
     chroot "$root" useradd --create-home --shell /bin/sh "$user"
     echo "$user ALL=(ALL) NOPASSWD: ALL" >"$root/etc/sudoers.d/$user"
