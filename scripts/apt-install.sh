@@ -13,6 +13,7 @@ set -u
 as_root=$(dirname "$0")/as-root.sh
 
 say() { echo "apt-install: $*" >&2; }
+apt_get() { "$as_root" env DEBIAN_FRONTEND=noninteractive apt-get "$@"; }
 
 tries=${VELMORANT_APT_TRIES:-3}
 pause=${VELMORANT_APT_PAUSE:-5}
@@ -23,7 +24,7 @@ trap 'rm -f "$log"' EXIT
 failed_index=
 try=1
 while :; do
-    "$as_root" env DEBIAN_FRONTEND=noninteractive apt-get update -q >"$log" 2>&1
+    apt_get update -q >"$log" 2>&1
     status=$?
     cat "$log"
     # "E: Failed to fetch URL  reason": the index that did not come, named in the final message.
@@ -48,13 +49,13 @@ for argument in "$@"; do
     esac
 done
 
-"$as_root" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "$@" && exit 0
+apt_get install -y -q "$@" && exit 0
 
 codename=$(. /etc/os-release 2>/dev/null && printf '%s' "${VERSION_CODENAME:-}")
 if [ -n "$codename" ]; then
     say "apt-get install failed; trying once more with -t $codename, since a suite whose index is missing or" \
         "out of step can offer a package's architectures at different versions"
-    "$as_root" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q -t "$codename" "$@" && exit 0
+    apt_get install -y -q -t "$codename" "$@" && exit 0
 fi
 
 say "apt-get install ${codename:+(also with -t $codename) }failed for: $*"

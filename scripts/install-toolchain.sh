@@ -25,7 +25,6 @@ missing_packages() {
     /usr/bin/python3 -c 'import unicorn' 2>/dev/null || echo python3 python3-unicorn 'python3-distutils?'
 }
 
-
 # The packages as the messages name them: a NAME? is one the release may not offer.
 named() { echo "$packages" | sed 's/\([^ ]*\)?/(\1 where the release has it)/g'; }
 

@@ -46,9 +46,12 @@ processes_inside() {
     done
     return 0
 }
+stop_processes_inside() {
+    for pid in $(processes_inside); do kill -9 "$pid" 2>/dev/null || true; done
+}
 remove_root() {
     [ -e "$root" ] || return 0
-    for pid in $(processes_inside); do kill -9 "$pid" 2>/dev/null || true; done
+    stop_processes_inside
     sleep 1
     if grep -q " $root/" /proc/*/mountinfo 2>/dev/null || [ -n "$(processes_inside)" ]; then
         say "$root still has something mounted in it or a process running there: not removed"
@@ -109,7 +112,7 @@ proxies=$(env | grep -iE '^(https?|no)_proxy=' | tr '\n' ' ' || true)
 status=0
 # shellcheck disable=SC2016 # expanded by the inner shell
 unshare --mount --propagation private sh -c '
-    root=$1 ids=$2 home=$3 user=$4 proxies=$5
+    root=$1 ids=$2 home=$3 user=$4 proxies=$5 status=0
     mount -t proc proc "$root/proc"
     mount -t sysfs sysfs "$root/sys"
     mount --rbind /dev "$root/dev"
@@ -122,9 +125,9 @@ unshare --mount --propagation private sh -c '
             sh -c "cd \"\$HOME/VelmorantUtils\" && $command" </dev/null || status=$?
         took=$(($(date +%s) - start))
         verdict=passed
-        [ "${status:-0}" -eq 0 ] || verdict="FAILED (exit status $status)"
+        [ "$status" -eq 0 ] || verdict="FAILED (exit status $status)"
         echo "try-debian: $command $verdict in $((took / 60)) min $((took % 60)) s"
-        [ "${status:-0}" -eq 0 ] || exit "$status"
+        [ "$status" -eq 0 ] || exit "$status"
     done
 ' sh "$root" "$ids" "$home" "$user" "$proxies" || status=$?
 
@@ -138,7 +141,7 @@ if [ "$status" -eq 0 ] && [ -n "$as_user" ]; then
         say "everything under build/ belongs to $user"
     fi
 fi
-for pid in $(processes_inside); do kill -9 "$pid" 2>/dev/null || true; done
+stop_processes_inside
 if [ "$status" -ne 0 ] || [ -n "$keep" ]; then
     say "the root is kept in $root; the next try of the same release removes it first"
     exit "$status"
